@@ -1,0 +1,54 @@
+# Set-up and everyday commands. `make run` and `make test` work on a fresh Debian 12 machine.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+BUILD := build
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+PACKAGES := cmake g++ make pkg-config qt6-base-dev \
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsdl2-dev \
+  libfluidsynth-dev libjack-jackd2-dev fluid-soundfont-gm libgif-dev \
+  fonts-liberation fonts-comic-neue fonts-freefont-ttf \
+  xvfb imagemagick xdotool
+
+.PHONY: deps build content run test test-asan tsan bench clean
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	    echo "installing:" $$missing; \
+	    $(SUDO) apt-get update && \
+	    $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j$(JOBS)
+
+# The demo content, beside the program, where it looks for it.
+content: build
+	@if [ -x $(BUILD)/zupfomat-content ]; then $(BUILD)/zupfomat-content $(BUILD)/Data; fi
+
+run: content
+	$(BUILD)/zupfomat
+
+test: build content
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+	$(MAKE) test-asan
+
+# The media code shares state with the audio thread: run it under the sanitizers too.
+test-asan: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZUPFOMAT_SANITIZE=address,undefined
+	cmake --build build-asan -j$(JOBS) --target media_tests
+	cd build-asan && ctest --output-on-failure -L media
+
+tsan: deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DZUPFOMAT_SANITIZE=thread
+	cmake --build build-tsan -j$(JOBS) --target media_tests
+	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -L media
+
+bench: build
+	$(BUILD)/bench_media
+
+clean:
+	rm -rf $(BUILD) build-asan build-tsan

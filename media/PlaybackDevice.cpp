@@ -1,0 +1,207 @@
+#include "media/PlaybackDevice.h"
+
+#include "media/MediaCommand.h"
+#include "media/Recording.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace zupfomat {
+
+// Closing hands the recording over to this thread: stopping its decoder and freeing
+// its PCM can take milliseconds that the GUI thread must not wait for.
+class RecordingDisposer {
+public:
+    RecordingDisposer() : thread_([this] { run(); }) {}
+    ~RecordingDisposer()
+    {
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+
+    void dispose(std::unique_ptr<Recording> recording)
+    {
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            queue_.push_back(std::move(recording));
+        }
+        wake_.notify_one();
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock<std::mutex> guard(mutex_);
+        for (;;) {
+            wake_.wait(guard, [this] { return stopping_ || !queue_.empty(); });
+            if (queue_.empty())
+                return; // stopping, with nothing left
+            auto recording = std::move(queue_.front());
+            queue_.pop_front();
+            guard.unlock();
+            recording.reset();
+            guard.lock();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::unique_ptr<Recording>> queue_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+namespace {
+
+int64_t framesToMs(int64_t frames) { return frames * 1000 / Recording::kSampleRate; }
+
+int64_t nowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
+PlaybackDevice::PlaybackDevice(OutputChoice output)
+    : outputChoice_(output), disposer_(std::make_unique<RecordingDisposer>())
+{
+}
+
+PlaybackDevice::~PlaybackDevice()
+{
+    output_.reset(); // no callback runs after this
+    active_ = nullptr;
+    if (recording_)
+        disposer_->dispose(std::move(recording_));
+    disposer_.reset();
+}
+
+AudioOutput& PlaybackDevice::output()
+{
+    if (!output_)
+        output_ = openAudioOutput(outputChoice_, *this);
+    return *output_;
+}
+
+std::string PlaybackDevice::send(std::string_view command)
+{
+    const MediaCommand parsed = parseMediaCommand(command);
+    switch (parsed.verb) {
+    case MediaVerb::Open:
+        return open(parsed.path);
+    case MediaVerb::Close:
+        close();
+        return {};
+    case MediaVerb::Play:
+        playFromStart();
+        return {};
+    case MediaVerb::StatusPosition:
+        return recording_ ? std::to_string(positionMs()) : std::string();
+    case MediaVerb::StatusLength:
+        return recording_ ? std::to_string(lengthMs()) : std::string();
+    case MediaVerb::Invalid:
+        break;
+    }
+    return {};
+}
+
+std::string PlaybackDevice::open(const std::string& path)
+{
+    if (recording_)
+        return {}; // the alias is taken: the caller must close first
+    AudioOutput& out = output();
+    auto recording = Recording::open(path);
+    if (!recording)
+        return {};
+    {
+        OutputLock lock(out);
+        active_ = recording.get();
+        consumed_.store(0, std::memory_order_relaxed);
+        playing_.store(false, std::memory_order_relaxed);
+    }
+    recording_ = std::move(recording);
+    return {};
+}
+
+void PlaybackDevice::close()
+{
+    if (!recording_)
+        return;
+    {
+        OutputLock lock(*output_);
+        active_ = nullptr;
+        playing_.store(false, std::memory_order_relaxed);
+        consumed_.store(0, std::memory_order_relaxed);
+    }
+    disposer_->dispose(std::move(recording_));
+}
+
+void PlaybackDevice::playFromStart()
+{
+    if (!recording_)
+        return;
+    OutputLock lock(*output_);
+    consumed_.store(0, std::memory_order_relaxed);
+    playing_.store(true, std::memory_order_relaxed);
+    awaitingFirstFrame_ = true;
+    playCallback_.store(callbacks_.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    firstFrameCallback_.store(-1, std::memory_order_relaxed);
+}
+
+int64_t PlaybackDevice::lengthMs() const { return framesToMs(recording_->lengthFrames()); }
+
+int64_t PlaybackDevice::positionMs() const
+{
+    const int64_t consumed = consumed_.load(std::memory_order_relaxed);
+    return framesToMs(std::min(consumed, recording_->lengthFrames()));
+}
+
+// The audio thread: hands out only what is decoded already and silence for the rest.
+void PlaybackDevice::fill(int16_t* out, int frames)
+{
+    const int64_t callback = callbacks_.fetch_add(1, std::memory_order_relaxed) + 1;
+    int64_t written = 0;
+    Recording* recording = active_;
+    if (recording && playing_.load(std::memory_order_relaxed)) {
+        const bool complete = recording->complete();
+        const int64_t available = recording->decodedFrames();
+        const int64_t consumed = consumed_.load(std::memory_order_relaxed);
+        written = std::clamp<int64_t>(available - consumed, 0, frames);
+        if (written > 0) {
+            recording->copyFrames(consumed, out, written);
+            consumed_.store(consumed + written, std::memory_order_relaxed);
+            if (awaitingFirstFrame_) {
+                awaitingFirstFrame_ = false;
+                firstFrameNs_.store(nowNs(), std::memory_order_relaxed);
+                firstFrameCallback_.store(callback, std::memory_order_release);
+            }
+        }
+        if (complete && consumed + written >= available)
+            playing_.store(false, std::memory_order_relaxed); // at the end: stays open, position = length
+    }
+    std::memset(out + written * AudioOutput::kChannels, 0,
+                size_t(frames - written) * AudioOutput::kChannels * sizeof(int16_t));
+}
+
+PlaybackDevice::Diagnostics PlaybackDevice::diagnostics() const
+{
+    Diagnostics d;
+    d.callbacks = callbacks_.load(std::memory_order_relaxed);
+    d.playCallback = playCallback_.load(std::memory_order_relaxed);
+    d.firstFrameCallback = firstFrameCallback_.load(std::memory_order_acquire);
+    d.firstFrameTime = std::chrono::steady_clock::time_point(std::chrono::nanoseconds(firstFrameNs_.load()));
+    d.bytesHeld = recording_ ? recording_->bytesHeld() : 0;
+    d.outputName = output_ ? output_->name() : std::string();
+    return d;
+}
+
+} // namespace zupfomat

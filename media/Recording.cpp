@@ -1,0 +1,224 @@
+#include "media/Recording.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <vector>
+
+namespace zupfomat {
+namespace {
+
+// A header never needs more than this to be recognised; keeps a large non-audio file
+// from being probed for long on the GUI thread.
+constexpr int64_t kProbeBytes = 256 * 1024;
+// Guard against a read that never returns during open (network file systems, FIFOs).
+constexpr auto kOpenDeadline = std::chrono::milliseconds(250);
+
+bool isRegularFile(const std::string& utf8Path)
+{
+    std::error_code error;
+    const auto path = std::filesystem::u8path(utf8Path);
+    return std::filesystem::is_regular_file(path, error) && std::filesystem::file_size(path, error) > 0 && !error;
+}
+
+struct Interrupt {
+    const std::atomic<bool>* stop = nullptr;
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
+};
+
+int interruptRequested(void* opaque)
+{
+    const auto* interrupt = static_cast<const Interrupt*>(opaque);
+    return interrupt->stop->load(std::memory_order_relaxed) || std::chrono::steady_clock::now() > interrupt->deadline;
+}
+
+} // namespace
+
+struct Recording::Decoder {
+    AVFormatContext* format = nullptr;
+    AVCodecContext* codec = nullptr;
+    SwrContext* resampler = nullptr;
+    AVPacket* packet = nullptr;
+    AVFrame* frame = nullptr;
+    int streamIndex = -1;
+    Interrupt interrupt;
+    // The input the resampler is set up for; a stream may change it midway.
+    int inRate = 0;
+    int inFormat = -1;
+    AVChannelLayout inLayout{};
+    std::vector<int16_t> converted;
+
+    ~Decoder()
+    {
+        av_channel_layout_uninit(&inLayout);
+        swr_free(&resampler);
+        av_frame_free(&frame);
+        av_packet_free(&packet);
+        avcodec_free_context(&codec);
+        avformat_close_input(&format);
+    }
+
+    bool openInput(const std::string& path, const std::atomic<bool>& stop)
+    {
+        format = avformat_alloc_context();
+        if (!format)
+            return false;
+        interrupt.stop = &stop;
+        interrupt.deadline = std::chrono::steady_clock::now() + kOpenDeadline;
+        format->interrupt_callback = {interruptRequested, &interrupt};
+        format->probesize = kProbeBytes;
+        if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0)
+            return false; // avformat_open_input frees the context on failure
+        if (avformat_find_stream_info(format, nullptr) < 0)
+            return false;
+        streamIndex = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+        if (streamIndex < 0)
+            return false;
+        for (unsigned i = 0; i < format->nb_streams; ++i) {
+            if (int(i) != streamIndex)
+                format->streams[i]->discard = AVDISCARD_ALL; // cover art and the like
+        }
+        const AVCodecParameters* parameters = format->streams[streamIndex]->codecpar;
+        const AVCodec* decoderCodec = avcodec_find_decoder(parameters->codec_id);
+        if (!decoderCodec)
+            return false;
+        codec = avcodec_alloc_context3(decoderCodec);
+        if (!codec || avcodec_parameters_to_context(codec, parameters) < 0)
+            return false;
+        codec->thread_count = 1;
+        if (avcodec_open2(codec, decoderCodec, nullptr) < 0)
+            return false;
+        packet = av_packet_alloc();
+        frame = av_frame_alloc();
+        interrupt.deadline = std::chrono::steady_clock::time_point::max();
+        return packet && frame;
+    }
+
+    int64_t estimatedFrames() const
+    {
+        int64_t duration = format->duration;
+        if (duration == AV_NOPTS_VALUE || duration <= 0) {
+            const AVStream* stream = format->streams[streamIndex];
+            if (stream->duration == AV_NOPTS_VALUE || stream->duration <= 0)
+                return 0;
+            duration = av_rescale_q(stream->duration, stream->time_base, AV_TIME_BASE_Q);
+        }
+        return av_rescale(duration, kSampleRate, AV_TIME_BASE);
+    }
+
+    bool resamplerFits(const AVFrame* input) const
+    {
+        return resampler && input->sample_rate == inRate && input->format == inFormat &&
+               av_channel_layout_compare(&input->ch_layout, &inLayout) == 0;
+    }
+
+    bool setUpResampler(const AVFrame* input)
+    {
+        swr_free(&resampler);
+        av_channel_layout_uninit(&inLayout);
+        AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+        AVChannelLayout source{};
+        if (input->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || input->ch_layout.nb_channels == 0)
+            av_channel_layout_default(&source, std::max(1, input->ch_layout.nb_channels));
+        else if (av_channel_layout_copy(&source, &input->ch_layout) < 0)
+            return false;
+        const int result = swr_alloc_set_opts2(&resampler, &stereo, AV_SAMPLE_FMT_S16, kSampleRate, &source,
+                                               AVSampleFormat(input->format), input->sample_rate, 0, nullptr);
+        av_channel_layout_uninit(&source);
+        if (result < 0 || swr_init(resampler) < 0) {
+            swr_free(&resampler);
+            return false;
+        }
+        inRate = input->sample_rate;
+        inFormat = input->format;
+        av_channel_layout_copy(&inLayout, &input->ch_layout);
+        return true;
+    }
+
+    // Converts one decoded frame (or, with nullptr, what the resampler still holds) and appends it.
+    void convert(const AVFrame* input, PcmStore& pcm)
+    {
+        if (input && !resamplerFits(input) && !setUpResampler(input))
+            return;
+        if (!resampler)
+            return;
+        const int inFrames = input ? input->nb_samples : 0;
+        const int room = swr_get_out_samples(resampler, inFrames);
+        if (room <= 0)
+            return;
+        converted.resize(size_t(room) * kChannels);
+        uint8_t* out[] = {reinterpret_cast<uint8_t*>(converted.data())};
+        const int made = swr_convert(resampler, out, room, input ? const_cast<const uint8_t**>(input->extended_data) : nullptr,
+                                     inFrames);
+        if (made > 0)
+            pcm.append(converted.data(), made);
+    }
+
+    void receiveFrames(PcmStore& pcm)
+    {
+        while (avcodec_receive_frame(codec, frame) >= 0) {
+            convert(frame, pcm);
+            av_frame_unref(frame);
+        }
+    }
+};
+
+Recording::Recording() = default;
+
+std::unique_ptr<Recording> Recording::open(const std::string& utf8Path)
+{
+    if (!isRegularFile(utf8Path))
+        return nullptr;
+    std::unique_ptr<Recording> recording(new Recording);
+    recording->decoder_ = std::make_unique<Decoder>();
+    if (!recording->decoder_->openInput(utf8Path, recording->stopRequested_))
+        return nullptr;
+    recording->estimatedFrames_ = recording->decoder_->estimatedFrames();
+    recording->worker_ = std::thread([r = recording.get()] { r->decodeAll(); });
+    return recording;
+}
+
+Recording::~Recording()
+{
+    stopRequested_.store(true, std::memory_order_relaxed);
+    if (worker_.joinable())
+        worker_.join();
+}
+
+int64_t Recording::lengthFrames() const
+{
+    if (complete())
+        return decodedFrames();
+    return std::max(estimatedFrames_, decodedFrames());
+}
+
+void Recording::decodeAll()
+{
+    Decoder& d = *decoder_;
+    while (!stopRequested_.load(std::memory_order_relaxed)) {
+        const int read = av_read_frame(d.format, d.packet);
+        if (read < 0)
+            break; // end of file, or a truncated or broken file: keep what was decoded
+        if (d.packet->stream_index == d.streamIndex && avcodec_send_packet(d.codec, d.packet) >= 0)
+            d.receiveFrames(pcm_);
+        av_packet_unref(d.packet);
+        pcm_.publish();
+    }
+    if (!stopRequested_.load(std::memory_order_relaxed)) {
+        avcodec_send_packet(d.codec, nullptr);
+        d.receiveFrames(pcm_);
+        d.convert(nullptr, pcm_); // the resampler holds back the last few frames until flushed
+        pcm_.publish();
+    }
+    complete_.store(true, std::memory_order_release);
+}
+
+} // namespace zupfomat

@@ -1,0 +1,146 @@
+#include "tests/support/TestMedia.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libswresample/swresample.h>
+}
+
+#include <QBuffer>
+#include <QImage>
+#include <QPainter>
+
+#include <cmath>
+#include <thread>
+
+namespace zupfomat::testing {
+
+std::vector<int16_t> sweep(double seconds, int sampleRate, int channels)
+{
+    const int64_t frames = int64_t(seconds * sampleRate);
+    std::vector<int16_t> samples(size_t(frames) * channels);
+    double phase = 0.3;
+    for (int64_t i = 0; i < frames; ++i) {
+        const double t = double(i) / sampleRate;
+        phase += 2 * M_PI * (220.0 + 180.0 * t) / sampleRate;
+        for (int c = 0; c < channels; ++c)
+            samples[size_t(i) * channels + c] = int16_t(12000 * std::sin(phase + c * 0.7));
+    }
+    return samples;
+}
+
+namespace {
+
+std::vector<uint8_t> coverJpeg()
+{
+    QImage image(64, 64, QImage::Format_RGB32);
+    image.fill(Qt::darkRed);
+    QPainter(&image).fillRect(16, 16, 32, 32, Qt::yellow);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG");
+    return {bytes.begin(), bytes.end()};
+}
+
+} // namespace
+
+bool writeWma(const std::string& path, double seconds, int sampleRate, int channels)
+{
+    content::EncodeSettings settings;
+    settings.format = content::AudioFileFormat::Wma;
+    return content::writeAudioFile(path, sweep(seconds, sampleRate, channels), sampleRate, channels, settings);
+}
+
+bool writeMp3(const std::string& path, double seconds, int sampleRate, int channels, content::BitRateMode mode,
+              bool xingHeader, bool withCover)
+{
+    content::EncodeSettings settings;
+    settings.format = content::AudioFileFormat::Mp3;
+    settings.mode = mode;
+    settings.xingHeader = xingHeader;
+    if (withCover) {
+        settings.coverJpeg = coverJpeg();
+        settings.coverWidth = settings.coverHeight = 64;
+    }
+    return content::writeAudioFile(path, sweep(seconds, sampleRate, channels), sampleRate, channels, settings);
+}
+
+std::vector<int16_t> decodeToDeviceFormat(const std::string& path)
+{
+    std::vector<int16_t> out;
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0)
+        return out;
+    avformat_find_stream_info(format, nullptr);
+    const int stream = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    const AVCodec* decoder = avcodec_find_decoder(format->streams[stream]->codecpar->codec_id);
+    AVCodecContext* codec = avcodec_alloc_context3(decoder);
+    avcodec_parameters_to_context(codec, format->streams[stream]->codecpar);
+    avcodec_open2(codec, decoder, nullptr);
+    SwrContext* swr = nullptr;
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    auto append = [&](AVFrame* input) {
+        if (!swr) {
+            AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+            swr_alloc_set_opts2(&swr, &stereo, AV_SAMPLE_FMT_S16, 44100, &input->ch_layout,
+                                AVSampleFormat(input->format), input->sample_rate, 0, nullptr);
+            swr_init(swr);
+        }
+        const int room = swr_get_out_samples(swr, input ? input->nb_samples : 0);
+        std::vector<int16_t> block(size_t(std::max(room, 0)) * 2);
+        uint8_t* dst[] = {reinterpret_cast<uint8_t*>(block.data())};
+        const int made = swr_convert(swr, dst, room, input ? const_cast<const uint8_t**>(input->extended_data) : nullptr,
+                                     input ? input->nb_samples : 0);
+        out.insert(out.end(), block.begin(), block.begin() + std::max(made, 0) * 2);
+    };
+    auto receive = [&] {
+        while (avcodec_receive_frame(codec, frame) >= 0) {
+            append(frame);
+            av_frame_unref(frame);
+        }
+    };
+    while (av_read_frame(format, packet) >= 0) {
+        if (packet->stream_index == stream && avcodec_send_packet(codec, packet) >= 0)
+            receive();
+        av_packet_unref(packet);
+    }
+    avcodec_send_packet(codec, nullptr);
+    receive();
+    if (swr)
+        append(nullptr);
+    swr_free(&swr);
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&codec);
+    avformat_close_input(&format);
+    return out;
+}
+
+int streamCount(const std::string& path)
+{
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0)
+        return 0;
+    avformat_find_stream_info(format, nullptr);
+    const int count = int(format->nb_streams);
+    avformat_close_input(&format);
+    return count;
+}
+
+int64_t decodedMs(const std::string& path) { return int64_t(decodeToDeviceFormat(path).size() / 2) * 1000 / 44100; }
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+{
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+} // namespace zupfomat::testing

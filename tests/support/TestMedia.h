@@ -1,0 +1,29 @@
+#pragma once
+
+#include "content/AudioFileWriter.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zupfomat::testing {
+
+// A sweep that never repeats and starts loud, so that any two stretches of it differ.
+std::vector<int16_t> sweep(double seconds, int sampleRate, int channels);
+
+bool writeWma(const std::string& path, double seconds, int sampleRate = 44100, int channels = 2);
+bool writeMp3(const std::string& path, double seconds, int sampleRate = 44100, int channels = 2,
+              content::BitRateMode mode = content::BitRateMode::Constant, bool xingHeader = true,
+              bool withCover = false);
+
+// The file decoded by FFmpeg and converted to the device's format (stereo S16, 44.1 kHz).
+std::vector<int16_t> decodeToDeviceFormat(const std::string& path);
+int64_t decodedMs(const std::string& path);
+int streamCount(const std::string& path);
+
+// Polls until the condition holds or the timeout passes; returns the condition's last value.
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+
+} // namespace zupfomat::testing

@@ -148,14 +148,9 @@ int measureMemory(const std::string& path)
     device.send(openCommand(path));
     device.send("play myMP3 from 0");
     const long opened = maxRssKiB();
-    int64_t lastLength = -1;
-    while (true) { // decoding has finished when the length stops changing
-        std::this_thread::sleep_for(200ms);
-        const int64_t now = std::stoll("0" + device.send("status myMP3 length"));
-        if (now == lastLength)
-            break;
-        lastLength = now;
-    }
+    while (!device.diagnostics().decoded)
+        std::this_thread::sleep_for(50ms);
+    const int64_t lastLength = std::stoll("0" + device.send("status myMP3 length"));
     const long peak = maxRssKiB();
     const double minutes = double(lastLength) / 60000.0;
     std::printf("memory idle (process with a device): %.1f MiB\n", idle / 1024.0);
@@ -194,6 +189,9 @@ int main(int argc, char* argv[])
     }
     benchOpen("10-minute WMA", tenMinutes);
     benchOpen("2-second WMA", twoSeconds);
+    const std::string bigCover = folder.path("big-cover.mp3");
+    testing::writeMp3(bigCover, 2.0, 44100, 2, content::BitRateMode::Constant, true, 600);
+    benchOpen("2-second MP3 behind a 600 KB cover", bigCover);
     benchBadFiles(folder);
     benchFirstSamples("null output", OutputChoice::NullOnly, twoSeconds);
     qputenv("SDL_AUDIODRIVER", "disk");

@@ -200,6 +200,7 @@ PlaybackDevice::Diagnostics PlaybackDevice::diagnostics() const
     d.firstFrameCallback = firstFrameCallback_.load(std::memory_order_acquire);
     d.firstFrameTime = std::chrono::steady_clock::time_point(std::chrono::nanoseconds(firstFrameNs_.load()));
     d.bytesHeld = recording_ ? recording_->bytesHeld() : 0;
+    d.decoded = recording_ && recording_->complete();
     d.outputName = output_ ? output_->name() : std::string();
     return d;
 }

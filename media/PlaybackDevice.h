@@ -31,6 +31,7 @@ public:
         int64_t firstFrameCallback = -1;    // the callback that handed out its first frame (1-based)
         std::chrono::steady_clock::time_point firstFrameTime{};
         int64_t bytesHeld = 0;              // decoded PCM held by the open recording
+        bool decoded = false;               // the open recording is decoded to its end
         std::string outputName;             // "" until the output is opened on first use
     };
     Diagnostics diagnostics() const;

@@ -11,16 +11,33 @@ extern "C" {
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 namespace zupfomat {
 namespace {
 
-// A header never needs more than this to be recognised; keeps a large non-audio file
-// from being probed for long on the GUI thread.
-constexpr int64_t kProbeBytes = 256 * 1024;
+// Recognising a format needs only the start of a file; probing a large non-audio file
+// to FFmpeg's default megabyte would hold the GUI thread for some 50 ms.
+constexpr int kFormatProbeBytes = 32 * 1024;
+// What stream-info may read to fill in the codec parameters.
+constexpr int64_t kStreamProbeBytes = 256 * 1024;
 // Guard against a read that never returns during open (network file systems, FIFOs).
 constexpr auto kOpenDeadline = std::chrono::milliseconds(250);
+
+// Bytes an ID3v2 tag at the start of the file takes, 0 when there is none.
+int64_t id3TagBytes(const std::string& utf8Path)
+{
+    unsigned char header[10] = {};
+    std::ifstream file(std::filesystem::u8path(utf8Path), std::ios::binary);
+    if (!file.read(reinterpret_cast<char*>(header), sizeof header))
+        return 0;
+    if (header[0] != 'I' || header[1] != 'D' || header[2] != '3')
+        return 0;
+    const int64_t size = (int64_t(header[6] & 0x7f) << 21) | (int64_t(header[7] & 0x7f) << 14) |
+                         (int64_t(header[8] & 0x7f) << 7) | int64_t(header[9] & 0x7f);
+    return size + 10;
+}
 
 bool isRegularFile(const std::string& utf8Path)
 {
@@ -68,14 +85,25 @@ struct Recording::Decoder {
 
     bool openInput(const std::string& path, const std::atomic<bool>& stop)
     {
+        // An ID3 tag (cover art) in front says MP3 almost always; probing through a large
+        // tag byte by byte would cost milliseconds, so try the MP3 reader on it first.
+        const bool tagged = id3TagBytes(path) > kFormatProbeBytes;
+        return (tagged && openFormat(path, stop, av_find_input_format("mp3"))) || openFormat(path, stop, nullptr);
+    }
+
+    bool openFormat(const std::string& path, const std::atomic<bool>& stop, const AVInputFormat* forced)
+    {
+        avcodec_free_context(&codec);
+        avformat_close_input(&format);
         format = avformat_alloc_context();
         if (!format)
             return false;
         interrupt.stop = &stop;
         interrupt.deadline = std::chrono::steady_clock::now() + kOpenDeadline;
         format->interrupt_callback = {interruptRequested, &interrupt};
-        format->probesize = kProbeBytes;
-        if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0)
+        format->format_probesize = kFormatProbeBytes;
+        format->probesize = kStreamProbeBytes;
+        if (avformat_open_input(&format, path.c_str(), forced, nullptr) < 0)
             return false; // avformat_open_input frees the context on failure
         if (avformat_find_stream_info(format, nullptr) < 0)
             return false;
@@ -175,6 +203,9 @@ Recording::Recording() = default;
 
 std::unique_ptr<Recording> Recording::open(const std::string& utf8Path)
 {
+    // Broken files are expected and handled; FFmpeg's warnings about them would only clutter stderr.
+    static const bool quiet = (av_log_set_level(AV_LOG_FATAL), true);
+    (void)quiet;
     if (!isRegularFile(utf8Path))
         return nullptr;
     std::unique_ptr<Recording> recording(new Recording);

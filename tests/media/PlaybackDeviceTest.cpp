@@ -55,8 +55,11 @@ private slots:
         QVERIFY(writeMp3(folder.path("cbr.mp3"), 1.1, 44100, 2));
         QVERIFY(writeMp3(folder.path("vbr-no-xing.mp3"), 1.3, 44100, 2, BitRateMode::Variable, false));
         QVERIFY(writeMp3(folder.path("mono48.mp3"), 0.9, 48000, 1));
-        QVERIFY(writeMp3(folder.path("cover.mp3"), 0.8, 44100, 2, BitRateMode::Constant, true, true));
+        QVERIFY(writeMp3(folder.path("cover.mp3"), 0.8, 44100, 2, BitRateMode::Constant, true, 64));
         QCOMPARE(streamCount(folder.path("cover.mp3")), 2); // the picture is really there
+        // Named .wma, so only the content can tell; the tag is far larger than a format probe.
+        QVERIFY(writeMp3(folder.path("big-cover-mp3.wma"), 0.8, 44100, 2, BitRateMode::Constant, true, 600));
+        QVERIFY(QFileInfo(folder.qpath("big-cover-mp3.wma")).size() > 300 * 1024);
         QVERIFY(writeWma(folder.path("pent moll cells \u00fcbung 'x'.wma"), 0.7));
         QVERIFY(QDir().mkpath(folder.qpath(longFolder())));
         QVERIFY(writeWma(folder.path(longName().toStdString()), 0.7));
@@ -72,6 +75,7 @@ private slots:
         QTest::newRow("MP3 VBR without Xing header") << "vbr-no-xing.mp3";
         QTest::newRow("MP3 mono 48 kHz") << "mono48.mp3";
         QTest::newRow("MP3 with cover art") << "cover.mp3";
+        QTest::newRow("MP3 with a large cover, named .wma") << "big-cover-mp3.wma";
         QTest::newRow("blanks, umlaut and quotes in the name") << "pent moll cells \u00fcbung 'x'.wma";
         QTest::newRow("path over 300 characters") << longName();
     }
@@ -134,6 +138,7 @@ private slots:
         QTest::newRow("zero bytes") << "empty.wma";
         QTest::newRow("directory") << "folder.wma";
         QTest::newRow("FIFO") << "fifo.wma";
+        QTest::newRow("8 MB of text") << "big-text.wma";
         QTest::newRow("300 characters") << QString(300, 'x') + ".wma";
     }
 
@@ -142,6 +147,7 @@ private slots:
         QFETCH(QString, name);
         writeBytes(folder.path("text.wma"), "Dies ist kein Audio.\n");
         writeBytes(folder.path("empty.wma"), "");
+        writeBytes(folder.path("big-text.wma"), std::string(8 << 20, 'x'));
         writeBytes(folder.path("picture.wma"), std::string("\xFF\xD8\xFF\xE0", 4) + std::string(2000, '\x11'));
         mkdir(folder.path("folder.wma").c_str(), 0755);
         mkfifo(folder.path("fifo.wma").c_str(), 0644);

@@ -9,7 +9,6 @@ extern "C" {
 
 #include <QBuffer>
 #include <QImage>
-#include <QPainter>
 
 #include <cmath>
 #include <thread>
@@ -32,15 +31,21 @@ std::vector<int16_t> sweep(double seconds, int sampleRate, int channels)
 
 namespace {
 
-std::vector<uint8_t> coverJpeg()
+// Noise does not compress: a large side gives a large tag in front of the audio.
+std::vector<uint8_t> coverJpeg(int side)
 {
-    QImage image(64, 64, QImage::Format_RGB32);
-    image.fill(Qt::darkRed);
-    QPainter(&image).fillRect(16, 16, 32, 32, Qt::yellow);
+    QImage image(side, side, QImage::Format_RGB32);
+    uint32_t state = 12345;
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            state = state * 1664525u + 1013904223u;
+            image.setPixel(x, y, state >> 8);
+        }
+    }
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG");
+    image.save(&buffer, "JPG", 95);
     return {bytes.begin(), bytes.end()};
 }
 
@@ -54,15 +59,15 @@ bool writeWma(const std::string& path, double seconds, int sampleRate, int chann
 }
 
 bool writeMp3(const std::string& path, double seconds, int sampleRate, int channels, content::BitRateMode mode,
-              bool xingHeader, bool withCover)
+              bool xingHeader, int coverSide)
 {
     content::EncodeSettings settings;
     settings.format = content::AudioFileFormat::Mp3;
     settings.mode = mode;
     settings.xingHeader = xingHeader;
-    if (withCover) {
-        settings.coverJpeg = coverJpeg();
-        settings.coverWidth = settings.coverHeight = 64;
+    if (coverSide > 0) {
+        settings.coverJpeg = coverJpeg(coverSide);
+        settings.coverWidth = settings.coverHeight = coverSide;
     }
     return content::writeAudioFile(path, sweep(seconds, sampleRate, channels), sampleRate, channels, settings);
 }

@@ -16,7 +16,7 @@ std::vector<int16_t> sweep(double seconds, int sampleRate, int channels);
 bool writeWma(const std::string& path, double seconds, int sampleRate = 44100, int channels = 2);
 bool writeMp3(const std::string& path, double seconds, int sampleRate = 44100, int channels = 2,
               content::BitRateMode mode = content::BitRateMode::Constant, bool xingHeader = true,
-              bool withCover = false);
+              int coverSide = 0);
 
 // The file decoded by FFmpeg and converted to the device's format (stereo S16, 44.1 kHz).
 std::vector<int16_t> decodeToDeviceFormat(const std::string& path);

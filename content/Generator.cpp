@@ -1,0 +1,290 @@
+#include "content/Generator.h"
+
+#include "content/AudioFileWriter.h"
+#include "content/GifWriter.h"
+#include "content/LessonPictures.h"
+#include "content/NoteFormat.h"
+#include "content/Pictures.h"
+#include "content/Rhythms.h"
+#include "content/SheetRenderer.h"
+#include "content/Synth.h"
+#include "mainwindow/LoopLead.h"
+#include "media/ContentFolder.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace zupfomat::content {
+namespace {
+
+constexpr double kRiffEnding = 0.4;     // riffs that keep the lead they had
+constexpr double kExerciseEnding = 0.5; // exercises restart at their end
+constexpr double kLessonEnding = 1.5;
+
+struct Job {
+    QString name;
+    std::function<bool(QString*)> run;
+};
+
+struct LessonPiece {
+    const char* notes;
+    int page;
+};
+const LessonPiece kLessons[] = {
+    {"lesson-moll-exercise", 1},
+    {"lesson-moll-beispiel", 2},
+    {"lesson-dur-exercise", 3},
+    {"lesson-dur-beispiel", 4},
+};
+
+bool replaceWith(const QString& temporary, const QString& path, QString* error)
+{
+    QFile::remove(path);
+    if (QFile::rename(temporary, path))
+        return true;
+    QFile::remove(temporary);
+    *error = QStringLiteral("cannot rename into place: ") + path;
+    return false;
+}
+
+bool writeAudio(const QString& path, const std::vector<int16_t>& pcm, AudioFileFormat format, QString* error)
+{
+    const QString temporary = path + QStringLiteral(".part");
+    EncodeSettings settings;
+    settings.format = format;
+    settings.bitRate = format == AudioFileFormat::Wma ? 128000 : 160000;
+    std::string why;
+    if (!writeAudioFile(temporary.toStdString(), pcm, kRenderRate, 2, settings, &why)) {
+        QFile::remove(temporary);
+        *error = QString::fromStdString(why) + QStringLiteral(": ") + path;
+        return false;
+    }
+    return replaceWith(temporary, path, error);
+}
+
+bool writeJpeg(const QImage& image, const QString& path, QString* error)
+{
+    const QString temporary = path + QStringLiteral(".part");
+    if (!image.save(temporary, "JPG", 92)) {
+        *error = QStringLiteral("cannot write ") + path;
+        return false;
+    }
+    return replaceWith(temporary, path, error);
+}
+
+bool writePng(const QImage& image, const QString& path, QString* error)
+{
+    if (image.save(path, "PNG"))
+        return true;
+    *error = QStringLiteral("cannot write ") + path;
+    return false;
+}
+
+bool renderPiece(const Score& score, PieceKind kind, int number, double tempoFactor, const QString& soundFont,
+                 const QString& path, AudioFileFormat format, QString* error)
+{
+    RenderJob job;
+    job.notes = scoreNotes(score, tempoFactor);
+    job.guitarProgram = programFor(score.sound);
+    job.seconds = recordingSeconds(score, kind, number, tempoFactor);
+    std::string why;
+    std::vector<float> pcm = renderJob(job, soundFont.toStdString(), &why);
+    if (pcm.empty()) {
+        *error = QString::fromStdString(why);
+        return false;
+    }
+    fadeOut(pcm, 0.02);
+    return writeAudio(path, normalised(pcm), format, error);
+}
+
+std::vector<Job> dataJobs(const GeneratorOptions& o, const ContentFolder& folder)
+{
+    std::vector<Job> jobs;
+    auto notes = [&o](const QString& name) { return o.notesFolder + "/" + name + ".txt"; };
+    auto sheetAndRecordings = [&](const QString& noteName, PieceKind kind, int number, const QString& sheet,
+                                  std::vector<std::pair<double, QString>> recordings) {
+        jobs.push_back({sheet, [=](QString* error) {
+                            Score score;
+                            return loadScore(notes(noteName), &score, error) && writeGif(renderSheet(score), sheet, error);
+                        }});
+        for (const auto& [factor, path] : recordings) {
+            jobs.push_back({path, [=, factor = factor, path = path](QString* error) {
+                                Score score;
+                                return loadScore(notes(noteName), &score, error) &&
+                                       renderPiece(score, kind, number, factor, o.soundFont, path, AudioFileFormat::Wma, error);
+                            }});
+        }
+    };
+    for (int n = 1; n <= ContentFolder::kRiffCount; ++n)
+        sheetAndRecordings(QStringLiteral("riff%1").arg(n), PieceKind::Riff, n, folder.riffSheet(n),
+                           {{1.0, folder.riffRecording(n)}});
+    for (int k = 1; k <= ContentFolder::kExerciseCount; ++k)
+        sheetAndRecordings(QStringLiteral("ex%1").arg(k), PieceKind::Exercise, k, folder.exerciseSheet(k),
+                           {{1.0, folder.exerciseRecording(k, ExerciseTempo::Normal)},
+                            {kSlowTempo, folder.exerciseRecording(k, ExerciseTempo::Slow)}});
+    for (const LessonPiece& lesson : kLessons) {
+        const QString path = folder.lessonRecording(lesson.page);
+        const QString noteName = QString::fromLatin1(lesson.notes);
+        jobs.push_back({path, [=](QString* error) {
+                            Score score;
+                            return loadScore(notes(noteName), &score, error) &&
+                                   renderPiece(score, PieceKind::Lesson, lesson.page, 1.0, o.soundFont, path,
+                                               AudioFileFormat::Mp3, error);
+                        }});
+    }
+    for (int i = 0; i < ContentFolder::kRhythmCount; ++i) {
+        const QString path = folder.rhythmRecording(i);
+        jobs.push_back({path, [=](QString* error) {
+                            std::string why;
+                            const RhythmLoop loop = renderRhythm(rhythmPatterns()[size_t(i)], o.soundFont.toStdString(), &why);
+                            if (loop.loop.empty()) {
+                                *error = QString::fromStdString(why);
+                                return false;
+                            }
+                            return writeAudio(path, loop.toEncode, AudioFileFormat::Wma, error);
+                        }});
+    }
+    jobs.push_back({folder.background(), [=](QString* error) { return writeJpeg(paintBackground(), folder.background(), error); }});
+    jobs.push_back({folder.lampUnlit(), [=](QString* error) { return writeJpeg(paintLamp(false), folder.lampUnlit(), error); }});
+    jobs.push_back({folder.lampLit(), [=](QString* error) { return writeJpeg(paintLamp(true), folder.lampLit(), error); }});
+    return jobs;
+}
+
+bool runJobs(const std::vector<Job>& jobs, int threads, bool progress, QString* error)
+{
+    std::atomic<size_t> next{0};
+    std::atomic<size_t> done{0};
+    std::atomic<bool> failed{false};
+    std::mutex errorMutex;
+    auto worker = [&] {
+        for (size_t i = next++; i < jobs.size() && !failed; i = next++) {
+            QString why;
+            if (!jobs[i].run(&why)) {
+                std::lock_guard<std::mutex> guard(errorMutex);
+                if (!failed.exchange(true))
+                    *error = why;
+                return;
+            }
+            const size_t count = ++done;
+            if (progress && (count % 10 == 0 || count == jobs.size())) {
+                std::printf("zupfomat-content: %zu of %zu files\n", count, jobs.size());
+                std::fflush(stdout);
+            }
+        }
+    };
+    std::vector<std::thread> pool;
+    for (int t = 0; t < std::max(1, threads); ++t)
+        pool.emplace_back(worker);
+    for (auto& thread : pool)
+        thread.join();
+    return !failed;
+}
+
+} // namespace
+
+double recordingSeconds(const Score& score, PieceKind kind, int number, double tempoFactor)
+{
+    const double music = score.seconds() / tempoFactor;
+    switch (kind) {
+    case PieceKind::Riff: {
+        const LoopLeadRule rule = loopLeadRule(number);
+        if (rule.kind == LoopLeadRule::Divide)
+            return music * rule.divisor / (rule.divisor - 1.0); // length - length/d is the music
+        return rule.kind == LoopLeadRule::Zero ? music : music + kRiffEnding;
+    }
+    case PieceKind::Exercise:
+        return music + kExerciseEnding;
+    case PieceKind::Lesson:
+        return music + kLessonEnding;
+    }
+    return music;
+}
+
+bool loadScore(const QString& path, Score* score, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read ") + path;
+        return false;
+    }
+    ParseError parseError;
+    const auto parsed = parseScore(file.readAll().toStdString(), &parseError);
+    if (!parsed) {
+        *error = QStringLiteral("%1:%2:%3: %4")
+                     .arg(path)
+                     .arg(parseError.line)
+                     .arg(parseError.column)
+                     .arg(QString::fromStdString(parseError.message));
+        return false;
+    }
+    *score = *parsed;
+    return true;
+}
+
+bool generateDataTree(const GeneratorOptions& options, QString* error)
+{
+    // The tree's program folder is the folder that holds Data.
+    const QString programFolder = QDir(options.dataFolder).absolutePath().section('/', 0, -2);
+    const ContentFolder folder(programFolder.isEmpty() ? QStringLiteral("/") : programFolder);
+    for (const char* sub : {"images", "wma"}) {
+        if (!QDir().mkpath(options.dataFolder + "/" + sub)) {
+            *error = QStringLiteral("cannot create ") + options.dataFolder + "/" + sub;
+            return false;
+        }
+    }
+    if (options.soundFont.isEmpty() || !QFile::exists(options.soundFont)) {
+        *error = QStringLiteral("no General MIDI soundfont (install fluid-soundfont-gm)");
+        return false;
+    }
+    return runJobs(dataJobs(options, folder), options.threads, options.progress, error);
+}
+
+bool writeDesignPictures(const QString& notesFolder, const QString& folder, QString* error)
+{
+    QDir().mkpath(folder);
+    const QImage background = paintBackground();
+    if (!writePng(background, folder + "/background.png", error) ||
+        !writePng(backgroundPatch(background), folder + "/patch.png", error) ||
+        !writePng(paintGreenDot(), folder + "/dot.png", error) || !writePng(paintIcon(), folder + "/icon.png", error))
+        return false;
+    struct TabPicture {
+        const char* name;
+        const char* notes;
+        QSize size;
+    };
+    const TabPicture tabs[] = {{"P1.png", "lesson-moll-exercise", {1242, 140}},
+                               {"P3.gif", "lesson-moll-beispiel", {1548, 231}},
+                               {"P4.gif", "lesson-dur-exercise", {1263, 171}},
+                               {"P6.gif", "lesson-dur-beispiel", {1194, 251}}};
+    for (const TabPicture& tab : tabs) {
+        Score score;
+        if (!loadScore(notesFolder + "/" + tab.notes + ".txt", &score, error))
+            return false;
+        SheetStyle style;
+        style.width = tab.size.width();
+        style.height = tab.size.height();
+        style.tabOnly = true;
+        style.numberBars = true;
+        const QImage image = renderSheet(score, style);
+        const QString path = folder + "/" + tab.name;
+        if (!(path.endsWith(".gif") ? writeGif(image, path, error) : writePng(image, path, error)))
+            return false;
+    }
+    return writeGif(paintFretboard(Fretboard::MinorCells, {583, 82}), folder + "/P2.gif", error) &&
+           writeGif(paintFretboard(Fretboard::MajorCells, {585, 128}), folder + "/P5.gif", error) &&
+           [&] {
+               const QString path = folder + "/P7.jpg";
+               if (paintFretboard(Fretboard::WholeNeck, {613, 84}).save(path, "JPG", 92))
+                   return true;
+               *error = QStringLiteral("cannot write ") + path;
+               return false;
+           }();
+}
+
+} // namespace zupfomat::content

@@ -1,0 +1,232 @@
+#include "content/NoteFormat.h"
+
+#include <cctype>
+#include <sstream>
+
+namespace zupfomat::content {
+namespace {
+
+struct Fail {
+    int column;
+    std::string message;
+};
+
+const char* soundName(Sound sound)
+{
+    switch (sound) {
+    case Sound::Steel: return "steel";
+    case Sound::Clean: return "clean";
+    case Sound::Overdrive: return "overdrive";
+    case Sound::Distortion: return "distortion";
+    }
+    return "clean";
+}
+
+std::optional<Sound> soundFromName(const std::string& name)
+{
+    for (Sound s : {Sound::Steel, Sound::Clean, Sound::Overdrive, Sound::Distortion}) {
+        if (name == soundName(s))
+            return s;
+    }
+    return std::nullopt;
+}
+
+std::string trimmed(const std::string& text)
+{
+    size_t a = 0, b = text.size();
+    while (a < b && std::isspace(static_cast<unsigned char>(text[a])))
+        ++a;
+    while (b > a && std::isspace(static_cast<unsigned char>(text[b - 1])))
+        --b;
+    return text.substr(a, b - a);
+}
+
+bool allDigits(const std::string& text)
+{
+    if (text.empty())
+        return false;
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return false;
+    }
+    return true;
+}
+
+// "8", "4.", "8t" in ticks; 0 for a duration the format does not know.
+int durationTicks(const std::string& text)
+{
+    std::string base = text;
+    char mark = 0;
+    if (!base.empty() && (base.back() == '.' || base.back() == 't')) {
+        mark = base.back();
+        base.pop_back();
+    }
+    static const std::pair<const char*, int> values[] = {{"1", 1920}, {"2", 960}, {"4", 480}, {"8", 240}, {"16", 120}, {"32", 60}};
+    for (const auto& [name, ticks] : values) {
+        if (base == name)
+            return mark == '.' ? ticks * 3 / 2 : mark == 't' ? ticks * 2 / 3 : ticks;
+    }
+    return 0;
+}
+
+// One word of a bar: "6:0/8", "6:0+5:2/4.", "r/4".
+Event parseWord(const std::string& word, int column)
+{
+    const size_t slash = word.rfind('/');
+    if (slash == std::string::npos)
+        throw Fail{column, "a note needs a duration after '/': " + word};
+    Event event;
+    event.durationText = word.substr(slash + 1);
+    event.duration = durationTicks(event.durationText);
+    if (event.duration == 0)
+        throw Fail{column + int(slash) + 1, "unknown duration '" + event.durationText + "'"};
+    const std::string pitch = word.substr(0, slash);
+    if (pitch == "r")
+        return event;
+    size_t at = 0;
+    while (at <= pitch.size()) {
+        size_t plus = pitch.find('+', at);
+        if (plus == std::string::npos)
+            plus = pitch.size();
+        const std::string part = pitch.substr(at, plus - at);
+        const size_t colon = part.find(':');
+        const int partColumn = column + int(at);
+        if (colon == std::string::npos || !allDigits(part.substr(0, colon)) || !allDigits(part.substr(colon + 1)))
+            throw Fail{partColumn, "expected string:fret, found '" + part + "'"};
+        FrettedNote note;
+        note.string = std::stoi(part.substr(0, colon));
+        const std::string fret = part.substr(colon + 1);
+        note.fret = fret.size() > 3 ? 999 : std::stoi(fret);
+        if (note.string < 1 || note.string > 6)
+            throw Fail{partColumn, "string " + part.substr(0, colon) + " is not 1 to 6"};
+        if (note.fret < 0 || note.fret > 24)
+            throw Fail{partColumn + int(colon) + 1, "fret " + fret + " is outside 0 to 24"};
+        event.notes.push_back(note);
+        at = plus + 1;
+    }
+    return event;
+}
+
+void parseHeader(Score& score, const std::string& key, const std::string& value, int valueColumn)
+{
+    if (key == "title") {
+        score.title = value;
+    } else if (key == "tempo") {
+        if (!allDigits(value) || value.size() > 3 || std::stoi(value) < 20 || std::stoi(value) > 400)
+            throw Fail{valueColumn, "tempo must be 20 to 400 quarter notes a minute"};
+        score.tempo = std::stoi(value);
+    } else if (key == "meter") {
+        const size_t slash = value.find('/');
+        if (slash == std::string::npos || !allDigits(value.substr(0, slash)) || !allDigits(value.substr(slash + 1)))
+            throw Fail{valueColumn, "meter must look like 4/4"};
+        score.beats = std::stoi(value.substr(0, slash));
+        score.beatValue = std::stoi(value.substr(slash + 1));
+        if (score.beats < 1 || score.beats > 16 || (score.beatValue != 4 && score.beatValue != 8))
+            throw Fail{valueColumn, "meter must have 1 to 16 beats of 4 or 8"};
+    } else if (key == "sound") {
+        const auto sound = soundFromName(value);
+        if (!sound)
+            throw Fail{valueColumn, "sound must be steel, clean, overdrive or distortion"};
+        score.sound = *sound;
+    } else {
+        throw Fail{1, "unknown key '" + key + "'"};
+    }
+}
+
+} // namespace
+
+std::optional<Score> parseScore(const std::string& text, ParseError* error)
+{
+    Score score;
+    std::istringstream lines(text);
+    std::string line;
+    int lineNumber = 0;
+    int tick = 0;
+    bool inBar = false;
+    try {
+        while (std::getline(lines, line)) {
+            ++lineNumber;
+            const size_t hash = line.find('#');
+            if (hash != std::string::npos)
+                line.erase(hash);
+            if (trimmed(line).empty())
+                continue;
+            const size_t colon = line.find(':');
+            const size_t firstBar = line.find('|');
+            if (firstBar == std::string::npos && colon != std::string::npos) {
+                const size_t valueAt = line.find_first_not_of(' ', colon + 1);
+                parseHeader(score, trimmed(line.substr(0, colon)), trimmed(line.substr(colon + 1)),
+                            int(valueAt == std::string::npos ? colon + 2 : valueAt + 1));
+                continue;
+            }
+            size_t i = 0;
+            while (i < line.size()) {
+                if (std::isspace(static_cast<unsigned char>(line[i]))) {
+                    ++i;
+                    continue;
+                }
+                if (line[i] == '|') {
+                    if (!inBar) {
+                        if (score.barStarts.empty() || score.barStarts.back() != tick)
+                            score.barStarts.push_back(tick);
+                        inBar = true;
+                    } else {
+                        const int barTicks = kTicksPerQuarter * 4 * score.beats / score.beatValue;
+                        if (tick - score.barStarts.back() != barTicks)
+                            throw Fail{int(i) + 1, "this bar does not add up to " + std::to_string(score.beats) + "/" +
+                                                       std::to_string(score.beatValue)};
+                        score.barStarts.push_back(tick);
+                        // A bar line also opens the next bar when more follows on the line.
+                        inBar = line.find_first_not_of(" \t", i + 1) != std::string::npos;
+                    }
+                    ++i;
+                    continue;
+                }
+                if (!inBar)
+                    throw Fail{int(i) + 1, "notes must stand inside | bars |"};
+                const size_t end = line.find_first_of(" \t|", i);
+                const std::string word = line.substr(i, end == std::string::npos ? std::string::npos : end - i);
+                Event event = parseWord(word, int(i) + 1);
+                event.start = tick;
+                tick += event.duration;
+                score.events.push_back(std::move(event));
+                i += word.size();
+            }
+            if (inBar)
+                throw Fail{int(line.size()) + 1, "a bar must end with | on its line"};
+        }
+        if (score.events.empty())
+            throw Fail{1, "no bars"};
+    } catch (const Fail& fail) {
+        if (error)
+            *error = {lineNumber == 0 ? 1 : lineNumber, fail.column, fail.message};
+        return std::nullopt;
+    }
+    return score;
+}
+
+std::string formatScore(const Score& score)
+{
+    std::ostringstream out;
+    out << "title: " << score.title << "\n"
+        << "tempo: " << score.tempo << "\n"
+        << "meter: " << score.beats << "/" << score.beatValue << "\n"
+        << "sound: " << soundName(score.sound) << "\n\n";
+    size_t event = 0;
+    for (size_t bar = 0; bar + 1 < score.barStarts.size(); ++bar) {
+        out << "|";
+        for (; event < score.events.size() && score.events[event].start < score.barStarts[bar + 1]; ++event) {
+            const Event& e = score.events[event];
+            out << "  ";
+            if (e.notes.empty())
+                out << "r";
+            for (size_t n = 0; n < e.notes.size(); ++n)
+                out << (n ? "+" : "") << e.notes[n].string << ":" << e.notes[n].fret;
+            out << "/" << e.durationText;
+        }
+        out << "  |\n";
+    }
+    return out.str();
+}
+
+} // namespace zupfomat::content

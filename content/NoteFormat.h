@@ -1,0 +1,21 @@
+#pragma once
+
+#include "content/Score.h"
+
+#include <optional>
+#include <string>
+
+namespace zupfomat::content {
+
+struct ParseError {
+    int line = 0;   // 1-based
+    int column = 0; // 1-based
+    std::string message;
+};
+
+// Reads a note file (documented in content/notes/README.md).
+std::optional<Score> parseScore(const std::string& text, ParseError* error);
+// Writes a score back in the same format.
+std::string formatScore(const Score& score);
+
+} // namespace zupfomat::content

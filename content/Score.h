@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zupfomat::content {
+
+// Ticks of a quarter note; fine enough for sixteenth triplets.
+inline constexpr int kTicksPerQuarter = 480;
+
+enum class Sound { Steel, Clean, Overdrive, Distortion };
+
+struct FrettedNote {
+    int string = 1; // 1 is the high e, 6 the low E
+    int fret = 0;
+};
+
+// A note, a chord (several strings at once) or, with no notes, a rest.
+struct Event {
+    int start = 0;    // ticks from the beginning
+    int duration = 0; // ticks
+    std::string durationText; // as written: "8", "4.", "8t"
+    std::vector<FrettedNote> notes;
+};
+
+struct Score {
+    std::string title;
+    int tempo = 100; // quarter notes a minute
+    int beats = 4;
+    int beatValue = 4;
+    Sound sound = Sound::Clean;
+    std::vector<Event> events;
+    std::vector<int> barStarts; // tick of each bar's start; one more at the end
+    int lengthTicks() const { return barStarts.empty() ? 0 : barStarts.back(); }
+    double seconds() const { return lengthTicks() / double(kTicksPerQuarter) * 60.0 / tempo; }
+};
+
+// Standard tuning, MIDI note of each open string, index 1 to 6.
+inline constexpr int kOpenString[7] = {0, 64, 59, 55, 50, 45, 40};
+inline int midiNote(const FrettedNote& n) { return kOpenString[n.string] + n.fret; }
+
+} // namespace zupfomat::content

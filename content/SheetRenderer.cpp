@@ -1,0 +1,388 @@
+#include "content/SheetRenderer.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace zupfomat::content {
+namespace {
+
+constexpr int kLeftMargin = 62;   // clef and time signature
+constexpr int kRightMargin = 14;
+constexpr int kHeadWidth = 8;
+constexpr int kStemLength = 21;
+
+bool hasFlag(const Event& e) { return e.duration < kTicksPerQuarter && !e.notes.empty(); }
+bool isSixteenth(const Event& e) { return e.duration <= 120 || (e.durationText == "8t" && false); }
+bool isTriplet(const Event& e) { return !e.durationText.empty() && e.durationText.back() == 't'; }
+bool isDotted(const Event& e) { return !e.durationText.empty() && e.durationText.back() == '.'; }
+
+QFont sansFont(int pixelSize, bool bold)
+{
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return font;
+}
+
+// A beat for beaming: a quarter in 4/4, a dotted quarter in 6/8.
+int beatTicks(const Score& score) { return score.beatValue == 8 ? kTicksPerQuarter * 3 / 2 : kTicksPerQuarter; }
+
+void drawTrebleClef(QPainter& p, const SheetLayout& l)
+{
+    QFont clef(QStringLiteral("FreeSerif"));
+    clef.setPixelSize(l.staffSpacing * 7);
+    const char32_t glyph = 0x1D11E;
+    if (QFontMetrics(clef).inFontUcs4(glyph)) {
+        p.setFont(clef);
+        p.drawText(QPointF(6, l.staffY(0) + l.staffSpacing * 1.2), QString::fromUcs4(&glyph, 1));
+        return;
+    }
+    p.setFont(sansFont(l.staffSpacing * 5, true));
+    p.drawText(QPointF(8, l.staffY(0)), QStringLiteral("G"));
+}
+
+void drawSharp(QPainter& p, double x, double y, int s)
+{
+    p.drawLine(QLineF(x - 1, y - s, x - 1, y + s));
+    p.drawLine(QLineF(x + 2, y - s - 1, x + 2, y + s - 1));
+    p.drawLine(QLineF(x - 3, y - 1.5, x + 4, y - 2.5));
+    p.drawLine(QLineF(x - 3, y + 2, x + 4, y + 1));
+}
+
+void drawNatural(QPainter& p, double x, double y, int s)
+{
+    p.drawLine(QLineF(x - 2, y - s, x - 2, y + s / 2.0));
+    p.drawLine(QLineF(x + 2, y - s / 2.0, x + 2, y + s));
+    p.drawLine(QLineF(x - 2, y + s / 2.0 - 1, x + 2, y + s / 2.0 - 2));
+    p.drawLine(QLineF(x - 2, y - s / 2.0 + 2, x + 2, y - s / 2.0 + 1));
+}
+
+void drawRest(QPainter& p, const SheetLayout& l, const Event& e, int x)
+{
+    const int mid = l.staffY(4);
+    p.setBrush(Qt::black);
+    if (e.duration >= 960) { // whole and half rests: a block under or on a line
+        const int y = e.duration >= 1920 ? l.staffY(6) : l.staffY(4) - 3;
+        p.drawRect(x - 4, y, 8, 3);
+    } else if (e.duration >= kTicksPerQuarter) {
+        QPainterPath path;
+        path.moveTo(x - 1, mid - 8);
+        path.lineTo(x + 3, mid - 3);
+        path.lineTo(x - 1, mid + 1);
+        path.lineTo(x + 3, mid + 6);
+        path.quadTo(x - 3, mid + 4, x + 1, mid + 10);
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(path);
+    } else {
+        p.drawEllipse(QPointF(x - 2, mid - 3), 1.8, 1.8);
+        p.drawLine(QLineF(x - 2, mid - 2, x + 3, mid - 4));
+        p.drawLine(QLineF(x + 3, mid - 4, x - 1, mid + 7));
+        if (isSixteenth(e)) {
+            p.drawEllipse(QPointF(x - 3, mid + 2), 1.8, 1.8);
+            p.drawLine(QLineF(x - 3, mid + 3, x + 1, mid + 1));
+        }
+    }
+    p.setBrush(Qt::NoBrush);
+}
+
+struct Head {
+    int step;
+    bool sharp;
+};
+
+std::vector<Head> headsOf(const Event& e)
+{
+    std::vector<Head> heads;
+    for (const FrettedNote& n : e.notes) {
+        Head h{};
+        h.step = staffStep(midiNote(n) + 12, &h.sharp);
+        heads.push_back(h);
+    }
+    std::sort(heads.begin(), heads.end(), [](const Head& a, const Head& b) { return a.step < b.step; });
+    return heads;
+}
+
+// Draws the heads, ledger lines and accidentals of one event; returns its lowest and highest y.
+std::pair<int, int> drawHeads(QPainter& p, const SheetLayout& l, const Event& e, int x,
+                              std::map<int, bool>& sharpInBar)
+{
+    const std::vector<Head> heads = headsOf(e);
+    int top = 1 << 20, bottom = -(1 << 20);
+    const bool hollow = e.duration >= 960;
+    for (size_t i = 0; i < heads.size(); ++i) {
+        const Head& h = heads[i];
+        const int y = l.staffY(h.step);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+        // Ledger lines below the staff (C4 and lower) and above it (A5 and higher).
+        for (int step = -2; step >= h.step; step -= 2)
+            p.drawLine(x - kHeadWidth / 2 - 3, l.staffY(step), x + kHeadWidth / 2 + 3, l.staffY(step));
+        for (int step = 10; step <= h.step; step += 2)
+            p.drawLine(x - kHeadWidth / 2 - 3, l.staffY(step), x + kHeadWidth / 2 + 3, l.staffY(step));
+        // Seconds in a chord: the upper head moves to the right of the stem.
+        const int shift = (i > 0 && heads[i].step - heads[i - 1].step == 1) ? kHeadWidth - 1 : 0;
+        QPainterPath head;
+        head.addEllipse(QPointF(x + shift, y), kHeadWidth / 2.0, l.staffSpacing / 2.0 - 0.3);
+        QTransform tilt;
+        tilt.translate(x + shift, y);
+        tilt.rotate(-20);
+        tilt.translate(-(x + shift), -y);
+        p.setBrush(hollow ? Qt::NoBrush : QBrush(Qt::black));
+        p.drawPath(tilt.map(head));
+        p.setBrush(Qt::NoBrush);
+        const auto known = sharpInBar.find(h.step);
+        const bool wasSharp = known != sharpInBar.end() && known->second;
+        if (h.sharp && !wasSharp)
+            drawSharp(p, x - kHeadWidth - 3, y, l.staffSpacing);
+        else if (!h.sharp && wasSharp)
+            drawNatural(p, x - kHeadWidth - 3, y, l.staffSpacing);
+        sharpInBar[h.step] = h.sharp;
+        if (isDotted(e))
+            p.drawEllipse(QPointF(x + kHeadWidth / 2.0 + 4, y - ((h.step % 2 == 0) ? 2 : 0)), 1.2, 1.2);
+    }
+    return {top, bottom};
+}
+
+void drawTabNumbers(QPainter& p, const SheetLayout& l, const Event& e, int x)
+{
+    p.setFont(sansFont(l.tabSpacing + 1, true));
+    const QFontMetrics metrics(p.font());
+    for (const FrettedNote& n : e.notes) {
+        const QString text = QString::number(n.fret);
+        const int w = metrics.horizontalAdvance(text);
+        const int y = l.tabLineY(n.string);
+        p.fillRect(QRect(x - w / 2 - 1, y - l.tabSpacing / 2, w + 2, l.tabSpacing), Qt::white);
+        p.drawText(QRect(x - w / 2 - 4, y - l.tabSpacing, w + 8, 2 * l.tabSpacing), Qt::AlignCenter, text);
+    }
+}
+
+// One beam group: events within one beat that have flags.
+void drawStemsAndBeams(QPainter& p, const SheetLayout& l, const Score& score,
+                       const std::vector<std::pair<int, int>>& extents, size_t first, size_t last)
+{
+    int stepSum = 0, count = 0;
+    for (size_t i = first; i <= last; ++i) {
+        if (score.events[i].notes.empty())
+            continue;
+        for (const Head& h : headsOf(score.events[i])) {
+            stepSum += h.step;
+            ++count;
+        }
+    }
+    if (count == 0)
+        return;
+    const bool up = stepSum < 4 * count; // below the middle line: stems go up
+    std::vector<size_t> noted;
+    for (size_t i = first; i <= last; ++i) {
+        if (!score.events[i].notes.empty())
+            noted.push_back(i);
+    }
+    const bool beamed = noted.size() >= 2 && hasFlag(score.events[noted.front()]);
+    // A beam lies straight, beyond the most extreme head of the group.
+    int beamY = up ? 1 << 20 : -(1 << 20);
+    for (size_t i : noted)
+        beamY = up ? std::min(beamY, extents[i].first - kStemLength) : std::max(beamY, extents[i].second + kStemLength);
+    QPen thick(Qt::black, 3.0, Qt::SolidLine, Qt::FlatCap);
+    for (size_t k = 0; k < noted.size(); ++k) {
+        const size_t i = noted[k];
+        const Event& e = score.events[i];
+        if (e.duration >= 1920)
+            continue; // a whole note has no stem
+        const int x = l.eventX[i] + (up ? kHeadWidth / 2 - 1 : -kHeadWidth / 2 + 1);
+        const int from = up ? extents[i].second : extents[i].first;
+        const int to = beamed ? beamY : (up ? extents[i].first - kStemLength : extents[i].second + kStemLength);
+        p.drawLine(x, from, x, to);
+        if (!beamed && hasFlag(e)) {
+            const int flags = isSixteenth(e) ? 2 : 1;
+            for (int f = 0; f < flags; ++f) {
+                const int y = to + (up ? f * 5 : -f * 5);
+                QPainterPath flag;
+                flag.moveTo(x, y);
+                flag.cubicTo(x + 1, y + (up ? 6 : -6), x + 8, y + (up ? 7 : -7), x + 5, y + (up ? 14 : -14));
+                p.drawPath(flag);
+            }
+        }
+    }
+    if (!beamed)
+        return;
+    p.save();
+    p.setPen(thick);
+    auto stemX = [&](size_t i) { return l.eventX[i] + (up ? kHeadWidth / 2 - 1 : -kHeadWidth / 2 + 1); };
+    p.drawLine(stemX(noted.front()), beamY, stemX(noted.back()), beamY);
+    const int second = beamY + (up ? 5 : -5);
+    for (size_t k = 0; k < noted.size(); ++k) {
+        if (!isSixteenth(score.events[noted[k]]))
+            continue;
+        const bool nextToo = k + 1 < noted.size() && isSixteenth(score.events[noted[k + 1]]);
+        const bool prevToo = k > 0 && isSixteenth(score.events[noted[k - 1]]);
+        if (nextToo)
+            p.drawLine(stemX(noted[k]), second, stemX(noted[k + 1]), second);
+        else if (!prevToo) // a lone sixteenth: a short stub towards its neighbour
+            p.drawLine(stemX(noted[k]), second, stemX(noted[k]) + (k + 1 < noted.size() ? 6 : -6), second);
+    }
+    p.restore();
+    if (isTriplet(score.events[noted.front()])) {
+        p.setFont(sansFont(9, false));
+        const int mid = (stemX(noted.front()) + stemX(noted.back())) / 2;
+        p.drawText(QRect(mid - 6, up ? beamY - 13 : beamY + 2, 12, 11), Qt::AlignCenter, QStringLiteral("3"));
+    }
+}
+
+} // namespace
+
+int staffStep(int writtenMidi, bool* sharp)
+{
+    // Steps of each pitch class within the octave C..B, sharps written on the note below.
+    static const int stepOf[12] = {0, 0, 1, 1, 2, 3, 3, 4, 4, 5, 5, 6};
+    static const bool sharpOf[12] = {false, true, false, true, false, false, true, false, true, false, true, false};
+    const int octave = writtenMidi / 12 - 1;
+    const int pc = writtenMidi % 12;
+    if (sharp)
+        *sharp = sharpOf[pc];
+    // E4 (written MIDI 64) is step 0: octave 4, step 2 of the octave.
+    return (octave - 4) * 7 + stepOf[pc] - 2;
+}
+
+SheetLayout layoutSheet(const Score& score, const SheetStyle& style)
+{
+    SheetLayout l;
+    l.width = style.width;
+    l.height = style.height;
+    l.tabOnly = style.tabOnly;
+    l.staffSpacing = 6;
+    if (style.tabOnly) {
+        l.tabSpacing = std::max(8, (style.height - 40) / 6);
+        l.tabTopLine = (style.height - 5 * l.tabSpacing) / 2 + 6;
+    } else {
+        l.staffBottomLine = 72;
+        l.tabSpacing = 9;
+        l.tabTopLine = style.height - 14 - 5 * l.tabSpacing;
+    }
+    // Space by duration, but never so tight that fret numbers touch.
+    std::vector<double> weight;
+    double total = 0;
+    for (const Event& e : score.events) {
+        weight.push_back(std::max(1.0, std::sqrt(e.duration / 120.0)));
+        total += weight.back();
+    }
+    const int left = style.tabOnly ? 40 : kLeftMargin;
+    const int bars = int(score.barStarts.size()) - 1;
+    const double barGap = 12;
+    const double usable = style.width - left - kRightMargin - barGap * bars;
+    double x = left + 10;
+    size_t bar = 1;
+    l.barX.push_back(left);
+    for (size_t i = 0; i < score.events.size(); ++i) {
+        l.eventX.push_back(int(std::lround(x)));
+        x += usable * weight[i] / total;
+        const int end = score.events[i].start + score.events[i].duration;
+        if (bar < score.barStarts.size() && end >= score.barStarts[bar]) {
+            l.barX.push_back(int(std::lround(x - 2)));
+            x += barGap;
+            ++bar;
+        }
+    }
+    return l;
+}
+
+QImage renderSheet(const Score& score, const SheetStyle& style)
+{
+    const SheetLayout l = layoutSheet(score, style);
+    QImage image(l.width, l.height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::black, 1.0));
+
+    if (!style.tabOnly) {
+        p.setFont(sansFont(12, true));
+        p.drawText(QRect(8, 2, l.width - 120, 16), Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(score.title));
+        p.setFont(sansFont(11, false));
+        p.drawText(QRect(l.width - 130, 2, 122, 16), Qt::AlignRight | Qt::AlignVCenter,
+                   QStringLiteral("\u2669 = %1").arg(score.tempo));
+    } else {
+        p.setFont(sansFont(12, true));
+        p.drawText(QRect(8, 2, l.width - 16, 16), Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(score.title));
+    }
+
+    const int right = l.barX.back();
+    if (!style.tabOnly) {
+        for (int line = 0; line < 5; ++line)
+            p.drawLine(l.barX.front() - kLeftMargin + 4, l.staffY(line * 2), right, l.staffY(line * 2));
+        drawTrebleClef(p, l);
+        p.setFont(sansFont(l.staffSpacing * 2 + 3, true));
+        p.drawText(QRect(36, l.staffY(8) - 1, 16, l.staffSpacing * 2), Qt::AlignCenter, QString::number(score.beats));
+        p.drawText(QRect(36, l.staffY(4) - 1, 16, l.staffSpacing * 2), Qt::AlignCenter, QString::number(score.beatValue));
+    }
+    for (int s = 1; s <= 6; ++s)
+        p.drawLine(8, l.tabLineY(s), right, l.tabLineY(s));
+    p.setFont(sansFont(l.tabSpacing + 1, true));
+    const char* tab[] = {"T", "A", "B"};
+    for (int i = 0; i < 3; ++i)
+        p.drawText(QRect(12, l.tabLineY(1) + l.tabSpacing / 2 + i * (l.tabSpacing * 5 / 3) - 2, 14, l.tabSpacing + 4),
+                   Qt::AlignCenter, QString::fromLatin1(tab[i]));
+
+    // Bar lines through both staves.
+    for (size_t b = 0; b < l.barX.size(); ++b) {
+        const int x = l.barX[b];
+        if (b == 0 && !style.tabOnly)
+            continue; // the staves begin with the clef, not a bar line
+        if (!style.tabOnly)
+            p.drawLine(x, l.staffY(8), x, l.staffY(0));
+        p.drawLine(x, l.tabLineY(1), x, l.tabLineY(6));
+        if (style.numberBars && b + 1 < l.barX.size()) {
+            p.setFont(sansFont(9, false));
+            p.drawText(QPointF(x + 2, l.tabLineY(1) - 4), QString::number(b + 1));
+        }
+    }
+    if (l.barX.size() > 1) { // a final double bar
+        QPen heavy(Qt::black, 2.5);
+        p.save();
+        p.setPen(heavy);
+        p.drawLine(right + 3, style.tabOnly ? l.tabLineY(1) : l.staffY(8), right + 3, style.tabOnly ? l.tabLineY(6) : l.staffY(0));
+        p.drawLine(right + 3, l.tabLineY(1), right + 3, l.tabLineY(6));
+        p.restore();
+    }
+
+    std::vector<std::pair<int, int>> extents(score.events.size(), {0, 0});
+    std::map<int, bool> sharpInBar;
+    size_t bar = 1;
+    for (size_t i = 0; i < score.events.size(); ++i) {
+        const Event& e = score.events[i];
+        while (bar < score.barStarts.size() && e.start >= score.barStarts[bar]) {
+            sharpInBar.clear(); // accidentals hold to the end of their bar
+            ++bar;
+        }
+        if (!style.tabOnly) {
+            if (e.notes.empty())
+                drawRest(p, l, e, l.eventX[i]);
+            else
+                extents[i] = drawHeads(p, l, e, l.eventX[i], sharpInBar);
+        }
+        drawTabNumbers(p, l, e, l.eventX[i]);
+    }
+    if (!style.tabOnly) {
+        const int beat = beatTicks(score);
+        size_t first = 0;
+        while (first < score.events.size()) {
+            size_t last = first;
+            const int group = score.events[first].start / beat;
+            if (hasFlag(score.events[first]) || score.events[first].notes.empty()) {
+                while (last + 1 < score.events.size() && score.events[last + 1].start / beat == group &&
+                       score.events[last + 1].duration < kTicksPerQuarter)
+                    ++last;
+            }
+            drawStemsAndBeams(p, l, score, extents, first, last);
+            first = last + 1;
+        }
+    }
+    return image;
+}
+
+} // namespace zupfomat::content

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "content/Score.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zupfomat::content {
+
+inline constexpr int kRenderRate = 44100;
+
+struct NoteEvent {
+    double seconds = 0;
+    double length = 0;
+    int channel = 0;
+    int key = 60;
+    int velocity = 100;
+};
+
+struct RenderJob {
+    std::vector<NoteEvent> notes;
+    int guitarProgram = 25;  // General MIDI program (0-based) on channel 0; channel 9 is drums
+    double seconds = 0;      // how much to render; whole 64-frame blocks, at least this long
+};
+
+// Renders with a synthesizer of its own (a reused one keeps reverb and queued resets from the
+// file before), so that the same job always gives the same samples. Stereo float, interleaved.
+std::vector<float> renderJob(const RenderJob& job, const std::string& soundFont, std::string* error);
+
+// The notes of a score; tempoFactor below 1 plays it slower at the same pitch.
+std::vector<NoteEvent> scoreNotes(const Score& score, double tempoFactor);
+int programFor(Sound sound);
+
+// Scales to a peak of about -3 dBFS and converts to S16.
+std::vector<int16_t> normalised(const std::vector<float>& samples);
+// A short fade over the last milliseconds, so that a cut-off note ends without a click.
+void fadeOut(std::vector<float>& samples, double seconds);
+
+std::string defaultSoundFont();
+
+} // namespace zupfomat::content

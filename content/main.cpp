@@ -1,0 +1,39 @@
+#include "content/Generator.h"
+#include "content/Synth.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+
+#include <cstdio>
+
+// zupfomat-content DATA_FOLDER        writes the demo Data tree
+// zupfomat-content --assets FOLDER    writes the design pictures
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen"); // paints pictures only; needs no display
+    QGuiApplication application(argc, argv);
+    const QStringList args = application.arguments();
+    const QString notes = QStringLiteral(ZUPFOMAT_NOTES_DIR);
+    QString error;
+    QElapsedTimer timer;
+    timer.start();
+    bool ok = false;
+    if (args.size() == 3 && args[1] == QLatin1String("--assets")) {
+        ok = zupfomat::content::writeDesignPictures(notes, args[2], &error);
+    } else if (args.size() == 2 && !args[1].startsWith('-')) {
+        zupfomat::content::GeneratorOptions options;
+        options.notesFolder = notes;
+        options.dataFolder = args[1];
+        options.soundFont = QString::fromStdString(zupfomat::content::defaultSoundFont());
+        ok = zupfomat::content::generateDataTree(options, &error);
+    } else {
+        std::fprintf(stderr, "usage: zupfomat-content DATA_FOLDER | --assets FOLDER\n");
+        return 2;
+    }
+    if (!ok) {
+        std::fprintf(stderr, "zupfomat-content: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("zupfomat-content: done in %.1f s\n", timer.elapsed() / 1000.0);
+    return 0;
+}

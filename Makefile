@@ -25,9 +25,16 @@ build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j$(JOBS)
 
-# The demo content, beside the program, where it looks for it.
+# The demo content, beside the program, where it looks for it: written afresh when missing or
+# older than its note data or its generator, into a side folder first, so no half tree stays.
 content: build
-	@if [ -x $(BUILD)/zupfomat-content ]; then $(BUILD)/zupfomat-content $(BUILD)/Data; fi
+	@if [ ! -f $(BUILD)/Data/.complete ] || \
+	    [ -n "$$(find content/notes $(BUILD)/zupfomat-content -newer $(BUILD)/Data/.complete | head -1)" ]; then \
+	  rm -rf $(BUILD)/content-new && \
+	  $(BUILD)/zupfomat-content $(BUILD)/content-new/Data && \
+	  rm -rf $(BUILD)/Data && mv $(BUILD)/content-new/Data $(BUILD)/Data && \
+	  rmdir $(BUILD)/content-new && touch $(BUILD)/Data/.complete; \
+	fi
 
 run: content
 	$(BUILD)/zupfomat

@@ -92,15 +92,22 @@ bool renderPiece(const Score& score, PieceKind kind, int number, double tempoFac
     RenderJob job;
     job.notes = scoreNotes(score, tempoFactor);
     job.guitarProgram = programFor(score.sound);
-    job.seconds = recordingSeconds(score, kind, number, tempoFactor);
+    double seconds = recordingSeconds(score, kind, number, tempoFactor);
+    if (format == AudioFileFormat::Wma) // the decoder gives whole frames: make the length one
+        seconds = std::max<double>(1, std::lround(seconds * kRenderRate / kWmaFrameSamples)) * kWmaFrameSamples / kRenderRate;
+    job.seconds = seconds;
     std::string why;
     std::vector<float> pcm = renderJob(job, soundFont.toStdString(), &why);
     if (pcm.empty()) {
         *error = QString::fromStdString(why);
         return false;
     }
+    pcm.resize(size_t(std::llround(seconds * kRenderRate)) * 2);
     fadeOut(pcm, 0.02);
-    return writeAudio(path, normalised(pcm), format, error);
+    std::vector<int16_t> samples = normalised(pcm);
+    if (format == AudioFileFormat::Wma) // one frame of lead-in for the WMA decoder's delay to swallow
+        samples.insert(samples.begin(), size_t(kWmaFrameSamples) * 2, 0);
+    return writeAudio(path, samples, format, error);
 }
 
 std::vector<Job> dataJobs(const GeneratorOptions& o, const ContentFolder& folder)
@@ -229,8 +236,13 @@ bool loadScore(const QString& path, Score* score, QString* error)
 
 bool generateDataTree(const GeneratorOptions& options, QString* error)
 {
-    // The tree's program folder is the folder that holds Data.
-    const QString programFolder = QDir(options.dataFolder).absolutePath().section('/', 0, -2);
+    // The tree's program folder is the folder that holds Data: the names are the program's own.
+    const QString absolute = QDir(options.dataFolder).absolutePath();
+    if (absolute.section('/', -1) != QLatin1String("Data")) {
+        *error = QStringLiteral("the content folder must be named Data: ") + options.dataFolder;
+        return false;
+    }
+    const QString programFolder = absolute.section('/', 0, -2);
     const ContentFolder folder(programFolder.isEmpty() ? QStringLiteral("/") : programFolder);
     for (const char* sub : {"images", "wma"}) {
         if (!QDir().mkpath(options.dataFolder + "/" + sub)) {
@@ -258,7 +270,7 @@ bool writeDesignPictures(const QString& notesFolder, const QString& folder, QStr
         const char* notes;
         QSize size;
     };
-    const TabPicture tabs[] = {{"P1.png", "lesson-moll-exercise", {1242, 140}},
+    const TabPicture tabs[] = {{"P1.bmp", "lesson-moll-exercise", {1242, 140}},
                                {"P3.gif", "lesson-moll-beispiel", {1548, 231}},
                                {"P4.gif", "lesson-dur-exercise", {1263, 171}},
                                {"P6.gif", "lesson-dur-beispiel", {1194, 251}}};
@@ -273,7 +285,11 @@ bool writeDesignPictures(const QString& notesFolder, const QString& folder, QStr
         style.numberBars = true;
         const QImage image = renderSheet(score, style);
         const QString path = folder + "/" + tab.name;
-        if (!(path.endsWith(".gif") ? writeGif(image, path, error) : writePng(image, path, error)))
+        const bool written = path.endsWith(".gif") ? writeGif(image, path, error)
+                                                   : image.convertToFormat(QImage::Format_RGB888).save(path, "BMP");
+        if (!written && error->isEmpty())
+            *error = QStringLiteral("cannot write ") + path;
+        if (!written)
             return false;
     }
     return writeGif(paintFretboard(Fretboard::MinorCells, {583, 82}), folder + "/P2.gif", error) &&

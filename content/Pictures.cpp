@@ -49,7 +49,7 @@ void paintMarble(QImage& image)
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
             const double vein = std::fabs(std::sin((x * 0.012 + y * 0.006) + turbulence(x, y) * 7.0));
-            const double shade = 0.80 + 0.20 * std::pow(vein, 0.35);
+            const double shade = 0.87 + 0.13 * std::pow(vein, 0.35);
             const int base = int(250 * shade);
             line[x] = qRgb(std::min(255, base + 2), std::min(255, base), std::min(255, base + 3));
         }

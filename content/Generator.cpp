@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPainter>
 
 #include <atomic>
 #include <cstdio>
@@ -76,6 +77,21 @@ bool writeJpeg(const QImage& image, const QString& path, QString* error)
         return false;
     }
     return replaceWith(temporary, path, error);
+}
+
+// Under a lick: six small fretboard boxes, one for the cell each stretch of it uses.
+void addCellBoxes(QImage& image, Fretboard board)
+{
+    const QImage cells = paintFretboard(board, QSize(1200, 66));
+    QPainter p(&image);
+    const int boxWidth = (image.width() - 60) / 6 - 12;
+    for (int i = 0; i < 6; ++i) {
+        const QRect source(int(i * cells.width() / 7.0), 0, int(cells.width() / 4.5), cells.height());
+        const QRect target(40 + i * (boxWidth + 12), image.height() - 78, boxWidth, 66);
+        p.drawImage(target, cells, source);
+        p.setPen(QColor(80, 80, 80));
+        p.drawRect(target.adjusted(0, 0, -1, -1));
+    }
 }
 
 bool writePng(const QImage& image, const QString& path, QString* error)
@@ -283,7 +299,9 @@ bool writeDesignPictures(const QString& notesFolder, const QString& folder, QStr
         style.height = tab.size.height();
         style.tabOnly = true;
         style.numberBars = true;
-        const QImage image = renderSheet(score, style);
+        QImage image = renderSheet(score, style);
+        if (tab.size.height() > 200)
+            addCellBoxes(image, Fretboard(tab.notes == std::string("lesson-moll-beispiel") ? 0 : 1));
         const QString path = folder + "/" + tab.name;
         const bool written = path.endsWith(".gif") ? writeGif(image, path, error)
                                                    : image.convertToFormat(QImage::Format_RGB888).save(path, "BMP");

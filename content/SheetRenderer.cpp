@@ -17,8 +17,19 @@ constexpr int kRightMargin = 14;
 constexpr int kHeadWidth = 8;
 constexpr int kStemLength = 21;
 
-bool hasFlag(const Event& e) { return e.duration < kTicksPerQuarter && !e.notes.empty(); }
-bool isSixteenth(const Event& e) { return e.duration <= 120 || (e.durationText == "8t" && false); }
+// The note value as written (4 for "4", "4." and "4t"): it, not the ticks, decides flags and beams.
+int writtenValue(const Event& e)
+{
+    int value = 0;
+    for (char c : e.durationText) {
+        if (c < '0' || c > '9')
+            break;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+bool hasFlag(const Event& e) { return writtenValue(e) >= 8; }
+bool isSixteenth(const Event& e) { return writtenValue(e) >= 16; }
 bool isTriplet(const Event& e) { return !e.durationText.empty() && e.durationText.back() == 't'; }
 bool isDotted(const Event& e) { return !e.durationText.empty() && e.durationText.back() == '.'; }
 
@@ -151,7 +162,7 @@ std::pair<int, int> drawHeads(QPainter& p, const SheetLayout& l, const Event& e,
 
 void drawTabNumbers(QPainter& p, const SheetLayout& l, const Event& e, int x)
 {
-    p.setFont(sansFont(l.tabSpacing + 1, true));
+    p.setFont(sansFont(std::min(l.tabSpacing + 1, 13), true));
     const QFontMetrics metrics(p.font());
     for (const FrettedNote& n : e.notes) {
         const QString text = QString::number(n.fret);
@@ -257,8 +268,8 @@ SheetLayout layoutSheet(const Score& score, const SheetStyle& style)
     l.tabOnly = style.tabOnly;
     l.staffSpacing = 6;
     if (style.tabOnly) {
-        l.tabSpacing = std::max(8, (style.height - 40) / 6);
-        l.tabTopLine = (style.height - 5 * l.tabSpacing) / 2 + 6;
+        l.tabSpacing = 14;
+        l.tabTopLine = 34;
     } else {
         l.staffBottomLine = 72;
         l.tabSpacing = 9;
@@ -322,7 +333,7 @@ QImage renderSheet(const Score& score, const SheetStyle& style)
     }
     for (int s = 1; s <= 6; ++s)
         p.drawLine(8, l.tabLineY(s), right, l.tabLineY(s));
-    p.setFont(sansFont(l.tabSpacing + 1, true));
+    p.setFont(sansFont(std::min(l.tabSpacing + 1, 13), true));
     const char* tab[] = {"T", "A", "B"};
     for (int i = 0; i < 3; ++i)
         p.drawText(QRect(12, l.tabLineY(1) + l.tabSpacing / 2 + i * (l.tabSpacing * 5 / 3) - 2, 14, l.tabSpacing + 4),
@@ -375,7 +386,7 @@ QImage renderSheet(const Score& score, const SheetStyle& style)
             const int group = score.events[first].start / beat;
             if (hasFlag(score.events[first]) || score.events[first].notes.empty()) {
                 while (last + 1 < score.events.size() && score.events[last + 1].start / beat == group &&
-                       score.events[last + 1].duration < kTicksPerQuarter)
+                       (hasFlag(score.events[last + 1]) || score.events[last + 1].notes.empty()))
                     ++last;
             }
             drawStemsAndBeams(p, l, score, extents, first, last);

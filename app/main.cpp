@@ -1,9 +1,10 @@
+#include "mainwindow/Form1.h"
 #include "media/ContentFolder.h"
 #include "media/MediaChannel.h"
 #include "media/PlaybackDevice.h"
 
 #include <QApplication>
-#include <QWidget>
+#include <QScreen>
 
 int main(int argc, char* argv[])
 {
@@ -13,13 +14,9 @@ int main(int argc, char* argv[])
 
     zupfomat::PlaybackDevice device;
     zupfomat::MediaChannel media(device);
-    const zupfomat::ContentFolder content = zupfomat::ContentFolder::besideProgram();
-    (void)content;
-
-    QWidget window;
-    window.setObjectName(QStringLiteral("Form1"));
-    window.setWindowTitle(QStringLiteral(" Zupfomat"));
-    window.setFixedSize(999, 657);
+    zupfomat::Form1 window({media, zupfomat::ContentFolder::besideProgram()});
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        window.move(screen->availableGeometry().center() - window.rect().center());
     window.show();
     return application.exec();
 }

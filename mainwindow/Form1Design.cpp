@@ -12,7 +12,7 @@ const QColor kMenuText(0, 0, 0);
 
 } // namespace
 
-// Name, kind, caption, rectangle, font, text colour, background, visible, painted button.
+// Name, kind, caption, rectangle, font, text colour, background, visible, painted button, picture.
 const std::vector<ControlDesign>& form1Design()
 {
     static const std::vector<ControlDesign> design = {
@@ -28,11 +28,11 @@ const std::vector<ControlDesign>& form1Design()
         {"Label12", ControlKind::OpaqueLabel, "|", QRect(683, 452, 1, 8), FontFace::SansSerif, 12, true, QColor(0, 0, 0), kMenuText, true, false},
         {"Label11", ControlKind::Label, "V 2. 4", QRect(663, 120, 79, 44), FontFace::HandLettered, 9.75, false, QColor(64, 0, 0), QColor(), true, false},
         {"Label9", ControlKind::Label, "Rhythmus:", QRect(655, 410, 52, 28), FontFace::SansSerif, 8.25, false, QColor(), QColor(), true, false},
-        {"Image2", ControlKind::Image, "", QRect(54, 520, 164, 61), FontFace::SansSerif, 8.25, false, QColor(), QColor(), true, false},
+        {"Image2", ControlKind::Image, "", QRect(54, 520, 164, 61), FontFace::SansSerif, 8.25, false, QColor(), QColor(), true, false, ":/design/patch.png"},
         {"Label10", ControlKind::Label, QStringLiteral("Lautst\u00e4rke"), QRect(89, 612, 94, 22), FontFace::SansSerif, 8.25, true, QColor(), QColor(), true, false},
-        {"Image1", ControlKind::Image, "", QRect(61, 610, 12, 12), FontFace::SansSerif, 8.25, false, QColor(), QColor(), true, false},
-        {"Imageschnell", ControlKind::Image, "", QRect(61, 531, 12, 12), FontFace::SansSerif, 8.25, false, QColor(), QColor(), true, false},
-        {"Imagelangsam", ControlKind::Image, "", QRect(113, 531, 12, 12), FontFace::SansSerif, 8.25, false, QColor(), QColor(), true, false},
+        {"Image1", ControlKind::Image, "", QRect(61, 610, 12, 12), FontFace::SansSerif, 8.25, false, QColor(), QColor(), true, false, ":/design/dot.png"},
+        {"Imageschnell", ControlKind::Image, "", QRect(61, 531, 12, 12), FontFace::SansSerif, 8.25, false, QColor(), QColor(), true, false, ":/design/dot.png"},
+        {"Imagelangsam", ControlKind::Image, "", QRect(113, 531, 12, 12), FontFace::SansSerif, 8.25, false, QColor(), QColor(), true, false, ":/design/dot.png"},
         {"Label8", ControlKind::Label, "schnell", QRect(53, 554, 42, 28), FontFace::SansSerif, 8.25, true, QColor(), QColor(), true, false},
         {"Label7", ControlKind::Label, "", QRect(731, 409, 73, 16), FontFace::SansSerif, 8.25, false, QColor(), QColor(), true, false},
         {"Labelgoto", ControlKind::Label, "go to", QRect(350, 414, 31, 16), FontFace::SansSerif, 8.25, true, QColor(), QColor(), true, true},
@@ -50,7 +50,7 @@ const std::vector<ControlDesign>& form1Design()
         {"Labelback", ControlKind::Label, " <", QRect(211, 470, 25, 17), FontFace::SansSerif, 12, true, QColor(), QColor(), true, true},
         {"Labelloop", ControlKind::Label, "   LOOP", QRect(258, 492, 65, 17), FontFace::SansSerif, 9.75, true, QColor(), QColor(), true, true},
         {"Labelplay", ControlKind::Label, "   PLAY", QRect(257, 474, 65, 17), FontFace::SansSerif, 9.75, true, QColor(), QColor(), true, true},
-        {"Label14", ControlKind::OpaqueLabel, QStringLiteral("'    '    '    '    '    '    '    '    '    '    '    '    '    '"), QRect(682, 450, 200, 12), FontFace::SansSerif, 8.25, false, QColor(), QColor(224, 224, 224), true, false},
+        {"Label14", ControlKind::BorderedLabel, QStringLiteral("'    '    '    '    '    '    '    '    '    '    '    '    '    '"), QRect(682, 450, 200, 12), FontFace::SansSerif, 8.25, false, QColor(), QColor(224, 224, 224), true, false},
     };
     return design;
 }

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QColor>
+#include <QRect>
+#include <QString>
+
+namespace zupfomat {
+
+enum class ControlKind {
+    Label,          // transparent, takes clicks over its whole rectangle
+    OpaqueLabel,    // paints its background
+    BorderedLabel,  // opaque, with a thin single-line border
+    TextBox,
+    PictureBox,     // shows a picture at its natural size and takes keys
+    Image,          // a picture, unscaled, that takes clicks
+    StretchedImage, // a picture scaled to its rectangle
+    PushButton,     // a button with a coloured face
+    RectangleShape,
+    CircleShape,
+    Line,           // from the rectangle's top-left to its bottom-right corner
+};
+
+enum class FontFace { SansSerif, HandLettered };
+
+// One row of a window design: what a control is and how it looks before start-up changes it.
+struct ControlDesign {
+    const char* name;
+    ControlKind kind;
+    QString caption;
+    QRect rect; // pixels of the client area
+    FontFace face;
+    double pointSize;
+    bool bold;
+    QColor text;        // invalid: the system's button-text colour
+    QColor background;  // invalid: transparent, or the kind's default
+    bool visible;
+    bool paintedButton; // a raised white button is painted under it in the background picture
+    const char* picture = nullptr; // a design picture (Qt resource)
+    bool underline = false;
+};
+
+} // namespace zupfomat

@@ -1,0 +1,143 @@
+#include "controls/Controls.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+
+namespace zupfomat {
+
+ClickLabel::ClickLabel(QWidget* parent) : QLabel(parent)
+{
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+    QLabel::mouseReleaseEvent(event);
+}
+
+SheetBox::SheetBox(QWidget* parent) : QLabel(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setAutoFillBackground(true);
+}
+
+void SheetBox::showPicture(const QString& path, const QString& shownName)
+{
+    if (!designSize_.isValid())
+        designSize_ = size();
+    setProperty("picturePath", path);
+    const QPixmap picture(path);
+    if (picture.isNull()) {
+        // The window stays usable; the user learns which file to put back.
+        setPixmap(QPixmap());
+        setText(QStringLiteral("  Bild fehlt: ") + shownName);
+        setAlignment(Qt::AlignCenter);
+        resize(designSize_);
+        setProperty("pictureMissing", true);
+        return;
+    }
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setPixmap(picture);
+    resize(picture.size());
+    setProperty("pictureMissing", false);
+}
+
+void SheetBox::keyPressEvent(QKeyEvent* event)
+{
+    if (!event->text().isEmpty())
+        emit characterTyped();
+    QLabel::keyPressEvent(event);
+}
+
+NumberBox::NumberBox(QWidget* parent) : QLineEdit(parent) {}
+
+void NumberBox::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    emit keyDown(enter ? kEnterKey : event->key());
+    QLineEdit::keyPressEvent(event);
+}
+
+void NumberBox::mouseReleaseEvent(QMouseEvent* event)
+{
+    QLineEdit::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton)
+        emit clicked();
+}
+
+ShapeControl::ShapeControl(Form form, QColor colour, QWidget* parent) : QWidget(parent), form_(form), colour_(colour)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void ShapeControl::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    switch (form_) {
+    case Form::Rectangle:
+        p.setPen(colour_);
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+        break;
+    case Form::Circle:
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(colour_);
+        p.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+        break;
+    case Form::LineDown:
+        p.setPen(colour_);
+        p.drawLine(0, 0, width() - 1, height() - 1);
+        break;
+    case Form::LineUp:
+        p.setPen(colour_);
+        p.drawLine(0, height() - 1, width() - 1, 0);
+        break;
+    }
+}
+
+void setTextColour(QWidget* control, const QColor& colour)
+{
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::Text, colour);
+    palette.setColor(QPalette::ButtonText, colour);
+    control->setPalette(palette);
+}
+
+bool hasTextColour(const QWidget* control, const QColor& colour)
+{
+    return control->palette().color(QPalette::WindowText) == colour;
+}
+
+QColor idleColour() { return QApplication::palette().color(QPalette::ButtonText); }
+
+void setBackColour(QWidget* control, const QColor& colour)
+{
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::Window, colour);
+    palette.setColor(QPalette::Base, colour);
+    palette.setColor(QPalette::Button, colour);
+    control->setPalette(palette);
+    control->setAutoFillBackground(true);
+}
+
+QColor backColour(const QWidget* control) { return control->palette().color(QPalette::Window); }
+
+bool loadPictureInto(QLabel* control, const QString& path)
+{
+    const QPixmap picture(path);
+    if (picture.isNull())
+        return false;
+    control->setPixmap(picture);
+    control->setProperty("picturePath", path);
+    return true;
+}
+
+} // namespace zupfomat

@@ -1,0 +1,106 @@
+#include "controls/DesignBuilder.h"
+
+#include "controls/Controls.h"
+
+#include <QFont>
+#include <QPushButton>
+
+#include <cmath>
+
+namespace zupfomat {
+namespace {
+
+QWidget* makeLabel(QWidget* parent, const ControlDesign& row)
+{
+    auto* label = new ClickLabel(parent);
+    label->setText(row.caption);
+    label->setWordWrap(true); // a label wraps its caption within its width, as designed
+    if (row.kind != ControlKind::Label)
+        setBackColour(label, row.background.isValid() ? row.background : QColor(Qt::white));
+    if (row.kind == ControlKind::BorderedLabel) {
+        label->setFrameShape(QFrame::Box);
+        label->setLineWidth(1);
+    }
+    if (row.picture)
+        loadPictureInto(label, QString::fromLatin1(row.picture));
+    return label;
+}
+
+QWidget* makeControl(QWidget* parent, const ControlDesign& row)
+{
+    switch (row.kind) {
+    case ControlKind::Label:
+    case ControlKind::OpaqueLabel:
+    case ControlKind::BorderedLabel:
+        return makeLabel(parent, row);
+    case ControlKind::TextBox: {
+        auto* box = new NumberBox(parent);
+        box->setText(row.caption);
+        if (row.background.isValid())
+            setBackColour(box, row.background);
+        return box;
+    }
+    case ControlKind::PictureBox: {
+        auto* box = new SheetBox(parent);
+        setBackColour(box, row.background.isValid() ? row.background : QColor(Qt::white));
+        return box;
+    }
+    case ControlKind::Image:
+    case ControlKind::StretchedImage: {
+        auto* image = new ClickLabel(parent);
+        image->setScaledContents(row.kind == ControlKind::StretchedImage);
+        if (row.picture)
+            loadPictureInto(image, QString::fromLatin1(row.picture));
+        return image;
+    }
+    case ControlKind::PushButton: {
+        auto* button = new QPushButton(row.caption, parent);
+        button->setFocusPolicy(Qt::StrongFocus);
+        if (row.background.isValid())
+            button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid #404040; }"
+                                                 "QPushButton:pressed { border: 2px inset #404040; }")
+                                      .arg(row.background.name()));
+        return button;
+    }
+    case ControlKind::RectangleShape:
+        return new ShapeControl(ShapeControl::Form::Rectangle, row.text.isValid() ? row.text : QColor(Qt::black), parent);
+    case ControlKind::CircleShape:
+        return new ShapeControl(ShapeControl::Form::Circle, row.background, parent);
+    case ControlKind::Line:
+        return new ShapeControl(row.underline ? ShapeControl::Form::LineUp : ShapeControl::Form::LineDown,
+                                row.text.isValid() ? row.text : QColor(Qt::black), parent);
+    }
+    return new QWidget(parent);
+}
+
+} // namespace
+
+QFont designFont(const ControlDesign& row)
+{
+    QFont font(row.face == FontFace::HandLettered ? QStringLiteral("Comic Neue") : QStringLiteral("Liberation Sans"));
+    font.setPixelSize(int(std::lround(row.pointSize * 96.0 / 72.0))); // the design's 96 dots per inch
+    font.setBold(row.bold);
+    font.setUnderline(row.underline && row.kind != ControlKind::Line);
+    return font;
+}
+
+QHash<QString, QWidget*> buildDesign(QWidget* parent, const std::vector<ControlDesign>& design)
+{
+    QHash<QString, QWidget*> controls;
+    for (const ControlDesign& row : design) {
+        QWidget* control = makeControl(parent, row);
+        control->setObjectName(QString::fromLatin1(row.name));
+        control->setGeometry(row.rect);
+        control->setFont(designFont(row));
+        if (row.kind != ControlKind::CircleShape && row.kind != ControlKind::RectangleShape && row.kind != ControlKind::Line)
+            setTextColour(control, row.text.isValid() ? row.text : idleColour());
+        control->setVisible(row.visible);
+        controls.insert(control->objectName(), control);
+    }
+    // Later siblings lie in front: raise from the back of the design to its front.
+    for (auto row = design.rbegin(); row != design.rend(); ++row)
+        controls.value(QString::fromLatin1(row->name))->raise();
+    return controls;
+}
+
+} // namespace zupfomat

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "media/MediaCommand.h"
+#include "media/MediaDevice.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace zupfomat::testing {
+
+// A media device that records every command and answers position and length from a manual
+// clock: the test moves `nowMs`, nothing runs by itself.
+class FakeMediaDevice final : public MediaDevice {
+public:
+    std::vector<std::string> commands;
+    std::map<std::string, int> lengthOf; // by path; other paths get defaultLength
+    std::set<std::string> missing;       // paths that do not open
+    int defaultLength = 10000;
+    long long nowMs = 0;
+
+    bool isOpen() const { return open_; }
+    const std::string& openPath() const { return path_; }
+    bool isPlaying() const { return open_ && playing_ && position() < length_; }
+
+    std::string send(std::string_view text) override
+    {
+        commands.emplace_back(text);
+        const MediaCommand command = parseMediaCommand(text);
+        switch (command.verb) {
+        case MediaVerb::Open:
+            if (open_ || missing.count(command.path))
+                return {};
+            open_ = true;
+            playing_ = false;
+            path_ = command.path;
+            length_ = lengthOf.count(path_) ? lengthOf[path_] : defaultLength;
+            startMs_ = nowMs;
+            return {};
+        case MediaVerb::Close:
+            open_ = false;
+            playing_ = false;
+            path_.clear();
+            return {};
+        case MediaVerb::Play:
+            if (open_) {
+                playing_ = true;
+                startMs_ = nowMs;
+            }
+            return {};
+        case MediaVerb::StatusPosition:
+            return open_ ? std::to_string(position()) : std::string();
+        case MediaVerb::StatusLength:
+            return open_ ? std::to_string(length_) : std::string();
+        case MediaVerb::Invalid:
+            break;
+        }
+        return {};
+    }
+
+    // The commands since the last call.
+    std::vector<std::string> take()
+    {
+        std::vector<std::string> taken;
+        taken.swap(commands);
+        return taken;
+    }
+
+private:
+    long long position() const { return playing_ ? std::min<long long>(nowMs - startMs_, length_) : 0; }
+
+    bool open_ = false;
+    bool playing_ = false;
+    std::string path_;
+    int length_ = 0;
+    long long startMs_ = 0;
+};
+
+} // namespace zupfomat::testing

@@ -56,6 +56,9 @@ tsan: deps
 
 bench: build
 	$(BUILD)/bench_media
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bench_window
+	xvfb-run -a $(BUILD)/bench_window
+	xvfb-run -a bench/startup.sh $(BUILD)/zupfomat
 
 clean:
 	rm -rf $(BUILD) build-asan build-tsan

@@ -2,6 +2,7 @@
 
 #include "content/AudioFileWriter.h"
 #include "content/GifWriter.h"
+#include "content/HelpScreenshot.h"
 #include "content/LessonPictures.h"
 #include "content/NoteFormat.h"
 #include "content/Pictures.h"
@@ -277,6 +278,9 @@ bool writeDesignPictures(const QString& notesFolder, const QString& folder, QStr
 {
     QDir().mkpath(folder);
     const QImage background = paintBackground();
+    const QImage screenshot = paintHelpScreenshot(notesFolder, error);
+    if (screenshot.isNull() || !writePng(screenshot, folder + "/screenshot.png", error))
+        return false;
     if (!writePng(background, folder + "/background.png", error) ||
         !writePng(backgroundPatch(background), folder + "/patch.png", error) ||
         !writePng(paintGreenDot(), folder + "/dot.png", error) || !writePng(paintIcon(), folder + "/icon.png", error))

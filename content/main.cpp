@@ -2,7 +2,7 @@
 #include "content/Synth.h"
 
 #include <QElapsedTimer>
-#include <QGuiApplication>
+#include <QApplication>
 
 #include <cstdio>
 
@@ -11,7 +11,7 @@
 int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen"); // paints pictures only; needs no display
-    QGuiApplication application(argc, argv);
+    QApplication application(argc, argv); // the help screenshot draws the real main window
     const QStringList args = application.arguments();
     const QString notes = QStringLiteral(ZUPFOMAT_NOTES_DIR);
     QString error;

@@ -1,10 +1,7 @@
-#include "mainwindow/Form1.h"
-#include "media/ContentFolder.h"
-#include "media/MediaChannel.h"
+#include "app/Program.h"
 #include "media/PlaybackDevice.h"
 
 #include <QApplication>
-#include <QScreen>
 
 int main(int argc, char* argv[])
 {
@@ -14,9 +11,8 @@ int main(int argc, char* argv[])
 
     zupfomat::PlaybackDevice device;
     zupfomat::MediaChannel media(device);
-    zupfomat::Form1 window({media, zupfomat::ContentFolder::besideProgram()});
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        window.move(screen->availableGeometry().center() - window.rect().center());
-    window.show();
-    return application.exec();
+    zupfomat::SystemDesktop desktop;
+    zupfomat::Program program(media, zupfomat::ContentFolder::besideProgram(), desktop);
+    program.showMainWindow();
+    return application.exec(); // ends with the last window: the main window or a lesson page
 }

@@ -162,7 +162,7 @@ std::pair<int, int> drawHeads(QPainter& p, const SheetLayout& l, const Event& e,
 
 void drawTabNumbers(QPainter& p, const SheetLayout& l, const Event& e, int x)
 {
-    p.setFont(sansFont(std::min(l.tabSpacing + 1, 13), true));
+    p.setFont(sansFont(l.tabOnly ? 9 : std::min(l.tabSpacing + 1, 13), !l.tabOnly));
     const QFontMetrics metrics(p.font());
     for (const FrettedNote& n : e.notes) {
         const QString text = QString::number(n.fret);

@@ -37,6 +37,13 @@ struct ControlDesign {
     bool paintedButton; // a raised white button is painted under it in the background picture
     const char* picture = nullptr; // a design picture (Qt resource)
     bool underline = false;
+    const char* container = nullptr; // the control it lies in; the window when none
+    bool rising = false;             // a line from bottom-left to top-right
+    int index = -1;                  // the element of a control array
 };
+
+// A line from (x1, y1) to (x2, y2), as window designs give them.
+ControlDesign lineDesign(const char* name, int x1, int y1, int x2, int y2, const char* container = nullptr,
+                         int index = -1);
 
 } // namespace zupfomat

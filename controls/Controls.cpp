@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -138,6 +139,19 @@ bool loadPictureInto(QLabel* control, const QString& path)
     control->setPixmap(picture);
     control->setProperty("picturePath", path);
     return true;
+}
+
+} // namespace zupfomat
+
+namespace zupfomat {
+
+void showNotice(QWidget* parent, const QString& title, const QString& text)
+{
+    auto* message = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    message->setObjectName(QStringLiteral("notice"));
+    message->setAttribute(Qt::WA_DeleteOnClose);
+    message->setWindowModality(Qt::WindowModal);
+    message->open();
 }
 
 } // namespace zupfomat

@@ -75,6 +75,9 @@ QColor idleColour(); // the desktop's button-text colour
 void setBackColour(QWidget* control, const QColor& colour);
 QColor backColour(const QWidget* control);
 
+// A short message that never blocks: window-modal over its parent, opened, not executed.
+void showNotice(QWidget* parent, const QString& title, const QString& text);
+
 // Loads a picture file into an image control; on failure the control keeps its picture.
 bool loadPictureInto(QLabel* control, const QString& path);
 

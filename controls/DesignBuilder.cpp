@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cmath>
 
 namespace zupfomat {
@@ -67,7 +68,7 @@ QWidget* makeControl(QWidget* parent, const ControlDesign& row)
     case ControlKind::CircleShape:
         return new ShapeControl(ShapeControl::Form::Circle, row.background, parent);
     case ControlKind::Line:
-        return new ShapeControl(row.underline ? ShapeControl::Form::LineUp : ShapeControl::Form::LineDown,
+        return new ShapeControl(row.rising ? ShapeControl::Form::LineUp : ShapeControl::Form::LineDown,
                                 row.text.isValid() ? row.text : QColor(Qt::black), parent);
     }
     return new QWidget(parent);
@@ -84,22 +85,39 @@ QFont designFont(const ControlDesign& row)
     return font;
 }
 
+ControlDesign lineDesign(const char* name, int x1, int y1, int x2, int y2, const char* container, int index)
+{
+    ControlDesign row{name, ControlKind::Line, QString(), QRect(QPoint(std::min(x1, x2), std::min(y1, y2)),
+                                                             QPoint(std::max(x1, x2), std::max(y1, y2))),
+                      FontFace::SansSerif, 8.25, false, QColor(Qt::black), QColor(), true, false};
+    row.container = container;
+    row.rising = (x2 - x1) * (y2 - y1) < 0;
+    row.index = index;
+    return row;
+}
+
 QHash<QString, QWidget*> buildDesign(QWidget* parent, const std::vector<ControlDesign>& design)
 {
     QHash<QString, QWidget*> controls;
+    std::vector<QWidget*> built;
     for (const ControlDesign& row : design) {
-        QWidget* control = makeControl(parent, row);
+        QWidget* container = row.container ? controls.value(QString::fromLatin1(row.container), parent) : parent;
+        QWidget* control = makeControl(container, row);
+        built.push_back(control);
         control->setObjectName(QString::fromLatin1(row.name));
+        if (row.index >= 0)
+            control->setProperty("index", row.index);
         control->setGeometry(row.rect);
         control->setFont(designFont(row));
         if (row.kind != ControlKind::CircleShape && row.kind != ControlKind::RectangleShape && row.kind != ControlKind::Line)
             setTextColour(control, row.text.isValid() ? row.text : idleColour());
         control->setVisible(row.visible);
-        controls.insert(control->objectName(), control);
+        if (!controls.contains(control->objectName())) // a control array answers by its first element
+            controls.insert(control->objectName(), control);
     }
     // Later siblings lie in front: raise from the back of the design to its front.
-    for (auto row = design.rbegin(); row != design.rend(); ++row)
-        controls.value(QString::fromLatin1(row->name))->raise();
+    for (auto control = built.rbegin(); control != built.rend(); ++control)
+        (*control)->raise();
     return controls;
 }
 

@@ -64,6 +64,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
     image2_ = qobject_cast<ClickLabel*>(find("Image2"));
     imageschnell_ = qobject_cast<ClickLabel*>(find("Imageschnell"));
     imagelangsam_ = qobject_cast<ClickLabel*>(find("Imagelangsam"));
+    image1_ = qobject_cast<ClickLabel*>(find("Image1"));
     picture1_ = qobject_cast<SheetBox*>(find("Picture1"));
     text1_ = qobject_cast<NumberBox*>(find("Text1"));
     text2_ = qobject_cast<NumberBox*>(find("Text2"));
@@ -108,6 +109,15 @@ void Form1::connectHandlers()
     connect(labelrhback_, &ClickLabel::clicked, this, &Form1::previousRhythm);
     connect(labeldrumplay_, &ClickLabel::clicked, this, &Form1::playRhythm);
     connect(labeldrumstop_, &ClickLabel::clicked, this, &Form1::resetRhythmPlayer);
+
+    connect(qobject_cast<ClickLabel*>(findChild<QWidget*>(QStringLiteral("Label5"))), &ClickLabel::clicked, this,
+            &Form1::showHelp);
+    for (const char* link : {"Labellage", "Label6"})
+        connect(qobject_cast<ClickLabel*>(findChild<QWidget*>(QString::fromLatin1(link))), &ClickLabel::clicked, this,
+                &Form1::openCourse);
+    connect(image1_, &ClickLabel::clicked, this, &Form1::volumeLamp);
+    connect(timer4_, &QTimer::timeout, this, &Form1::volumeLampTick);
+    connect(timerexit_, &QTimer::timeout, this, &Form1::exitTick);
 }
 
 void Form1::startUp()

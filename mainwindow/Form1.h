@@ -1,10 +1,12 @@
 #pragma once
 
+#include "helpwindow/Form2.h"
 #include "media/ContentFolder.h"
 #include "media/MediaChannel.h"
 
 #include <QColor>
 #include <QPixmap>
+#include <QPointer>
 #include <QWidget>
 
 #include <cstdint>
@@ -15,6 +17,9 @@ class QTimer;
 namespace zupfomat {
 
 class ClickLabel;
+class Desktop;
+
+class LessonCourse;
 class NumberBox;
 class SheetBox;
 
@@ -28,6 +33,8 @@ inline const QColor kLightYellow(255, 255, 192);
 struct Form1Services {
     MediaChannel& media;
     ContentFolder content;
+    Desktop* desktop = nullptr;     // the volume mixer and the help window's link
+    LessonCourse* course = nullptr; // the lesson pages
 };
 
 // The main window: one sheet with its transport, the sheet selection, the exercise tempo and
@@ -63,6 +70,12 @@ public:
     void previousRhythm();
     void playRhythm();
 
+    void showHelp();
+    void openCourse();
+    void volumeLamp();
+    void volumeLampTick();
+    void exitTick();
+
     // Shared operations.
     void resetRhythmPlayer();
     void stopRhythm();
@@ -74,9 +87,13 @@ public:
     int toggleCount() const { return toggleCount_; }
     int64_t loopLead() const { return loopLead_; }
     QTimer* pollTimer() const { return timer1_; }
+    QTimer* lampTimer() const { return timer4_; }
+    QTimer* exitTimer() const { return timerexit_; }
+    Form2* helpWindow() const { return help_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void startUp();
@@ -128,6 +145,8 @@ private:
     ClickLabel* image2_ = nullptr;
     ClickLabel* imageschnell_ = nullptr;
     ClickLabel* imagelangsam_ = nullptr;
+    ClickLabel* image1_ = nullptr;
+    QPointer<Form2> help_;
     SheetBox* picture1_ = nullptr;
     NumberBox* text1_ = nullptr;
     NumberBox* text2_ = nullptr;

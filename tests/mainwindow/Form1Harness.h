@@ -1,9 +1,11 @@
 #pragma once
 
 #include "controls/Controls.h"
+#include "lessons/LessonCourse.h"
 #include "mainwindow/Form1.h"
 #include "media/MediaChannel.h"
 #include "tests/support/FakeMediaDevice.h"
+#include "tests/support/RecordingDesktop.h"
 #include "tests/support/TestContent.h"
 
 #include <QLabel>
@@ -19,11 +21,14 @@ struct Form1Harness {
     TestContent content;
     FakeMediaDevice device;
     MediaChannel channel{device};
+    RecordingDesktop desktop;
+    LessonCourse course{channel, ContentFolder(content.programFolder()), [this] { ++returnsToMainWindow; }};
+    int returnsToMainWindow = 0;
     std::unique_ptr<Form1> window;
 
     Form1Harness()
     {
-        window = std::make_unique<Form1>(Form1Services{channel, ContentFolder(content.programFolder())});
+        window = std::make_unique<Form1>(Form1Services{channel, ContentFolder(content.programFolder()), &desktop, &course});
         window->show();
         QTest::qWaitForWindowExposed(window.get());
     }

@@ -279,8 +279,11 @@ bool writeDesignPictures(const QString& notesFolder, const QString& folder, QStr
     QDir().mkpath(folder);
     const QImage background = paintBackground();
     const QImage screenshot = paintHelpScreenshot(notesFolder, error);
-    if (screenshot.isNull() || !writePng(screenshot, folder + "/screenshot.png", error))
+    if (screenshot.isNull() || !screenshot.save(folder + "/screenshot.jpg", "JPG", 92)) {
+        if (error->isEmpty())
+            *error = QStringLiteral("cannot write ") + folder + "/screenshot.jpg";
         return false;
+    }
     if (!writePng(background, folder + "/background.png", error) ||
         !writePng(backgroundPatch(background), folder + "/patch.png", error) ||
         !writePng(paintGreenDot(), folder + "/dot.png", error) || !writePng(paintIcon(), folder + "/icon.png", error))

@@ -103,13 +103,21 @@ void ShapeControl::paintEvent(QPaintEvent*)
     }
 }
 
-void setTextColour(QWidget* control, const QColor& colour)
+namespace {
+
+void setColours(QWidget* control, std::initializer_list<QPalette::ColorRole> roles, const QColor& colour)
 {
     QPalette palette = control->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::Text, colour);
-    palette.setColor(QPalette::ButtonText, colour);
+    for (QPalette::ColorRole role : roles)
+        palette.setColor(role, colour);
     control->setPalette(palette);
+}
+
+} // namespace
+
+void setTextColour(QWidget* control, const QColor& colour)
+{
+    setColours(control, {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}, colour);
 }
 
 bool hasTextColour(const QWidget* control, const QColor& colour)
@@ -121,11 +129,7 @@ QColor idleColour() { return QApplication::palette().color(QPalette::ButtonText)
 
 void setBackColour(QWidget* control, const QColor& colour)
 {
-    QPalette palette = control->palette();
-    palette.setColor(QPalette::Window, colour);
-    palette.setColor(QPalette::Base, colour);
-    palette.setColor(QPalette::Button, colour);
-    control->setPalette(palette);
+    setColours(control, {QPalette::Window, QPalette::Base, QPalette::Button}, colour);
     control->setAutoFillBackground(true);
 }
 

@@ -16,7 +16,7 @@ ControlDesign label(const char* name, const QString& text, QRect rect, double po
 ControlDesign picture()
 {
     return {"Picture1", ControlKind::StretchedImage, QString(), QRect(224, 82, 502, 344), FontFace::SansSerif, 8.25,
-            false, QColor(), QColor(), true, false, ":/design/screenshot.png"};
+            false, QColor(), QColor(), true, false, ":/design/screenshot.jpg"};
 }
 
 } // namespace

@@ -31,6 +31,27 @@ std::optional<Sound> soundFromName(const std::string& name)
     return std::nullopt;
 }
 
+Technique techniqueFromMark(char mark)
+{
+    switch (mark) {
+    case 'h': return Technique::HammerOn;
+    case 'p': return Technique::PullOff;
+    case 'b': return Technique::Bend;
+    default: return Technique::Picked;
+    }
+}
+
+const char* techniqueMark(Technique technique)
+{
+    switch (technique) {
+    case Technique::HammerOn: return "h";
+    case Technique::PullOff: return "p";
+    case Technique::Bend: return "b";
+    case Technique::Picked: break;
+    }
+    return "";
+}
+
 std::string trimmed(const std::string& text)
 {
     size_t a = 0, b = text.size();
@@ -91,11 +112,18 @@ Event parseWord(const std::string& word, int column)
         const std::string part = pitch.substr(at, plus - at);
         const size_t colon = part.find(':');
         const int partColumn = column + int(at);
-        if (colon == std::string::npos || !allDigits(part.substr(0, colon)) || !allDigits(part.substr(colon + 1)))
-            throw Fail{partColumn, "expected string:fret, found '" + part + "'"};
+        std::string fret = colon == std::string::npos ? std::string() : part.substr(colon + 1);
         FrettedNote note;
+        if (!fret.empty() && !std::isdigit(static_cast<unsigned char>(fret.back()))) {
+            note.technique = techniqueFromMark(fret.back());
+            fret.pop_back();
+            if (note.technique == Technique::Picked)
+                throw Fail{partColumn + int(colon + 1 + fret.size()), "unknown technique '" + part.substr(colon + 1 + fret.size()) +
+                                                                         "' (h, p or b)"};
+        }
+        if (colon == std::string::npos || !allDigits(part.substr(0, colon)) || !allDigits(fret))
+            throw Fail{partColumn, "expected string:fret, found '" + part + "'"};
         note.string = std::stoi(part.substr(0, colon));
-        const std::string fret = part.substr(colon + 1);
         note.fret = fret.size() > 3 ? 999 : std::stoi(fret);
         if (note.string < 1 || note.string > 6)
             throw Fail{partColumn, "string " + part.substr(0, colon) + " is not 1 to 6"};
@@ -221,7 +249,7 @@ std::string formatScore(const Score& score)
             if (e.notes.empty())
                 out << "r";
             for (size_t n = 0; n < e.notes.size(); ++n)
-                out << (n ? "+" : "") << e.notes[n].string << ":" << e.notes[n].fret;
+                out << (n ? "+" : "") << e.notes[n].string << ":" << e.notes[n].fret << techniqueMark(e.notes[n].technique);
             out << "/" << e.durationText;
         }
         out << "  |\n";

@@ -10,9 +10,18 @@ inline constexpr int kTicksPerQuarter = 480;
 
 enum class Sound { Steel, Clean, Overdrive, Distortion };
 
+// How a note is played besides picking it.
+enum class Technique {
+    Picked,
+    HammerOn, // "h": from the note before, on the same string, by the fretting hand alone
+    PullOff,  // "p"
+    Bend,     // "b": bent up a whole tone ("full")
+};
+
 struct FrettedNote {
     int string = 1; // 1 is the high e, 6 the low E
     int fret = 0;
+    Technique technique = Technique::Picked;
 };
 
 // A note, a chord (several strings at once) or, with no notes, a rest.

@@ -160,6 +160,35 @@ std::pair<int, int> drawHeads(QPainter& p, const SheetLayout& l, const Event& e,
     return {top, bottom};
 }
 
+// A hammer-on or pull-off: an arc from the note before, named above the tab; a bend: an arrow
+// up from the fret number, marked "full".
+void drawTechniques(QPainter& p, const SheetLayout& l, const Event& e, int x, int previousX)
+{
+    for (const FrettedNote& n : e.notes) {
+        const int y = l.tabLineY(n.string);
+        if (n.technique == Technique::HammerOn || n.technique == Technique::PullOff) {
+            QPainterPath arc;
+            arc.moveTo(previousX + 2, y - l.tabSpacing / 2);
+            arc.quadTo((previousX + x) / 2.0, y - l.tabSpacing * 1.3, x - 2, y - l.tabSpacing / 2);
+            p.drawPath(arc);
+            p.setFont(sansFont(8, false));
+            p.drawText(QRect((previousX + x) / 2 - 14, l.tabLineY(1) - 16, 28, 10), Qt::AlignCenter,
+                       n.technique == Technique::HammerOn ? QStringLiteral("H.O.") : QStringLiteral("P.O."));
+        } else if (n.technique == Technique::Bend) {
+            const QPointF top(x + 12, l.tabLineY(1) - 8);
+            QPainterPath arrow;
+            arrow.moveTo(x + 6, y);
+            arrow.quadTo(x + 12, y, top.x(), top.y() + 4);
+            p.drawPath(arrow);
+            p.setBrush(Qt::black);
+            p.drawPolygon(QPolygonF({top, top + QPointF(-3, 5), top + QPointF(3, 5)}));
+            p.setBrush(Qt::NoBrush);
+            p.setFont(sansFont(8, false));
+            p.drawText(QRect(int(top.x()) - 12, int(top.y()) - 11, 24, 10), Qt::AlignCenter, QStringLiteral("full"));
+        }
+    }
+}
+
 void drawTabNumbers(QPainter& p, const SheetLayout& l, const Event& e, int x)
 {
     p.setFont(sansFont(l.tabOnly ? 9 : std::min(l.tabSpacing + 1, 13), !l.tabOnly));
@@ -269,7 +298,7 @@ SheetLayout layoutSheet(const Score& score, const SheetStyle& style)
     l.staffSpacing = 6;
     if (style.tabOnly) {
         l.tabSpacing = 14;
-        l.tabTopLine = 34;
+        l.tabTopLine = 48; // room above for bar numbers, H.O., P.O. and bends
     } else {
         l.staffBottomLine = 72;
         l.tabSpacing = 9;
@@ -349,7 +378,7 @@ QImage renderSheet(const Score& score, const SheetStyle& style)
         p.drawLine(x, l.tabLineY(1), x, l.tabLineY(6));
         if (style.numberBars && b + 1 < l.barX.size()) {
             p.setFont(sansFont(9, false));
-            p.drawText(QPointF(x + 2, l.tabLineY(1) - 4), QString::number(b + 1));
+            p.drawText(QPointF(x + 2, l.tabLineY(1) - 20), QString::number(b + 1));
         }
     }
     if (l.barX.size() > 1) { // a final double bar
@@ -377,6 +406,8 @@ QImage renderSheet(const Score& score, const SheetStyle& style)
                 extents[i] = drawHeads(p, l, e, l.eventX[i], sharpInBar);
         }
         drawTabNumbers(p, l, e, l.eventX[i]);
+        if (i > 0)
+            drawTechniques(p, l, e, l.eventX[i], l.eventX[i - 1]);
     }
     if (!style.tabOnly) {
         const int beat = beatTicks(score);

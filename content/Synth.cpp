@@ -19,11 +19,20 @@ struct SettingsDeleter {
     void operator()(fluid_settings_t* s) const { delete_fluid_settings(s); }
 };
 
+enum class ChangeKind { NoteOff, Bend, NoteOn }; // at one frame: release first, strike last
+
 struct Change {
     int64_t frame;
-    bool on;
+    ChangeKind kind;
     const NoteEvent* note;
+    int bend = 0; // the pitch wheel, 8192 at rest
 };
+
+constexpr int kWheelCentre = 8192;
+constexpr int kWheelWholeTone = 16383; // the default bend range is two semitones
+constexpr double kBendStart = 0.04;    // seconds after the strike
+constexpr double kBendTime = 0.12;
+constexpr int kBendSteps = 12;
 
 } // namespace
 
@@ -63,7 +72,10 @@ std::vector<NoteEvent> scoreNotes(const Score& score, double tempoFactor)
             n.seconds = e.start * secondsPerTick + 0.006 * double(i);
             n.length = std::max(0.05, e.duration * secondsPerTick * 0.92);
             n.key = midiNote(strum[i]);
-            n.velocity = onBar ? 112 : onBeat ? 100 : 86;
+            const Technique technique = strum[i].technique;
+            const bool slurred = technique == Technique::HammerOn || technique == Technique::PullOff;
+            n.velocity = slurred ? 66 : onBar ? 112 : onBeat ? 100 : 86; // the fretting hand is softer than the pick
+            n.bend = technique == Technique::Bend;
             notes.push_back(n);
         }
     }
@@ -90,12 +102,21 @@ std::vector<float> renderJob(const RenderJob& job, const std::string& soundFont,
     fluid_synth_program_change(synth.get(), 0, job.guitarProgram);
 
     std::vector<Change> changes;
+    auto frameAt = [](double seconds) { return int64_t(std::llround(seconds * kRenderRate)); };
     for (const NoteEvent& n : job.notes) {
-        changes.push_back({int64_t(std::llround(n.seconds * kRenderRate)), true, &n});
-        changes.push_back({int64_t(std::llround((n.seconds + n.length) * kRenderRate)), false, &n});
+        changes.push_back({frameAt(n.seconds), ChangeKind::NoteOn, &n});
+        changes.push_back({frameAt(n.seconds + n.length), ChangeKind::NoteOff, &n});
+        if (!n.bend)
+            continue;
+        for (int step = 1; step <= kBendSteps; ++step) {
+            const double at = n.seconds + std::min(n.length * 0.8, kBendStart + kBendTime * step / kBendSteps);
+            changes.push_back({frameAt(at), ChangeKind::Bend, &n,
+                               kWheelCentre + (kWheelWholeTone - kWheelCentre) * step / kBendSteps});
+        }
+        changes.push_back({frameAt(n.seconds + n.length), ChangeKind::Bend, &n, kWheelCentre});
     }
     std::stable_sort(changes.begin(), changes.end(), [](const Change& a, const Change& b) {
-        return a.frame != b.frame ? a.frame < b.frame : (!a.on && b.on); // release before the next strike
+        return a.frame != b.frame ? a.frame < b.frame : int(a.kind) < int(b.kind);
     });
     const int64_t wanted = int64_t(std::ceil(job.seconds * kRenderRate));
     const int64_t blocks = (wanted + kBlockFrames - 1) / kBlockFrames;
@@ -106,10 +127,17 @@ std::vector<float> renderJob(const RenderJob& job, const std::string& soundFont,
         const int64_t start = block * kBlockFrames;
         while (next < changes.size() && changes[next].frame < start + kBlockFrames) {
             const Change& c = changes[next++];
-            if (c.on)
+            switch (c.kind) {
+            case ChangeKind::NoteOn:
                 fluid_synth_noteon(synth.get(), c.note->channel, c.note->key, c.note->velocity);
-            else
+                break;
+            case ChangeKind::NoteOff:
                 fluid_synth_noteoff(synth.get(), c.note->channel, c.note->key);
+                break;
+            case ChangeKind::Bend:
+                fluid_synth_pitch_bend(synth.get(), c.note->channel, c.bend);
+                break;
+            }
         }
         fluid_synth_write_float(synth.get(), kBlockFrames, left, 0, 1, right, 0, 1);
         for (int i = 0; i < kBlockFrames; ++i) {

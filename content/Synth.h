@@ -16,6 +16,7 @@ struct NoteEvent {
     int channel = 0;
     int key = 60;
     int velocity = 100;
+    bool bend = false; // bent up a whole tone soon after it sounds
 };
 
 struct RenderJob {

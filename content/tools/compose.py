@@ -214,23 +214,17 @@ def cell_bar(shape, upwards=True):
     return [f"{s}:{f}/8" for s, f in notes]
 
 
-def lessons():
+def lessons_exercises():
+    """The two lesson exercises; the examples (lesson-*-beispiel.txt) are written by hand."""
     minor = [cell_bar(shape, i % 2 == 0) for i, (_, shape) in enumerate(A_MINOR_POSITIONS * 2)][:10]
     minor.append(["5:5/8", "5:3/8", "4:5/8", "4:2/8", "3:5/8", "3:2/8", "2:5/4"])
     write("lesson-moll-exercise", "Pentatonic Cells in Moll", 90, "clean", minor)
-    rng = random.Random(77)
-    flat = [n for _, shape in A_MINOR_POSITIONS for n in
-            [(s, f) for s in range(6, 0, -1) for f in shape[6 - s]]]
-    write("lesson-moll-beispiel", "Pentatonic Cells in Moll - Beispiel", 96, "overdrive",
-          lick(rng, 0.5, sorted(set(flat), key=lambda n: (n[1], -n[0]))[:14], 10))
     major = [cell_bar(shape, i % 2 == 1) for i, (_, shape) in enumerate(C_MAJOR_POSITIONS * 2)][:10]
     write("lesson-dur-exercise", "Pentatonic Cells in Dur", 90, "clean", major)
-    write("lesson-dur-beispiel", "Pentatonic Cells in Dur - Beispiel", 100, "steel",
-          lick(random.Random(78), 0.4, sorted(set(flat), key=lambda n: (n[1], -n[0]))[2:16], 8))
 
 
 if __name__ == "__main__":
     os.makedirs(NOTES, exist_ok=True)
     riffs()
     exercises()
-    lessons()
+    lessons_exercises()

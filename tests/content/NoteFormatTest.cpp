@@ -15,7 +15,7 @@ const char* const kRiff =
     "sound: overdrive\n"
     "\n"
     "| 6:0+5:2/4t  6:0+5:2/8t  6:0/4.  6:3/8  r/4 |\n"
-    "| 5:2/16  5:3/16  4:0/8  3:2/8  2:3/8  1:0/2 |\n";
+    "| 5:2/16  5:3h/16  4:0/8  3:2/8  2:3/8  1:0b/2 |\n";
 
 int darkPixelsAround(const QImage& image, int x, int y, int radius)
 {
@@ -48,6 +48,9 @@ private slots:
         QCOMPARE(score->events[2].duration, 720); // a dotted quarter
         QVERIFY(score->events[4].notes.empty()); // the rest
         QCOMPARE(score->seconds(), 5.0);
+        QCOMPARE(int(score->events[6].notes[0].technique), int(Technique::HammerOn));
+        QCOMPARE(int(score->events[10].notes[0].technique), int(Technique::Bend));
+        QCOMPARE(int(score->events[5].notes[0].technique), int(Technique::Picked));
     }
 
     void roundTrip()
@@ -62,6 +65,8 @@ private slots:
             QCOMPARE(second->events[i].start, first->events[i].start);
             QCOMPARE(second->events[i].duration, first->events[i].duration);
             QCOMPARE(second->events[i].notes.size(), first->events[i].notes.size());
+            for (size_t n = 0; n < first->events[i].notes.size(); ++n)
+                QCOMPARE(int(second->events[i].notes[n].technique), int(first->events[i].notes[n].technique));
         }
     }
 
@@ -78,6 +83,7 @@ private slots:
         QTest::newRow("bar not closed") << "| 6:0/1\n" << 1 << 8;
         QTest::newRow("bad tempo") << "tempo: fast\n| 6:0/1 |\n" << 1 << 8;
         QTest::newRow("note outside a bar") << "6:0/1\n" << 1 << 1;
+        QTest::newRow("unknown technique") << "| 6:0/2  6:3x/2 |\n" << 1 << 13;
     }
 
     void errorsNameLineAndColumn()

@@ -2,7 +2,9 @@
 
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
+#ifndef _WIN32
 #include <dlfcn.h>
+#endif
 
 #include <chrono>
 #include <condition_variable>
@@ -19,6 +21,7 @@ extern "C" void ignoreAlsaError(const char*, int, const char*, int, const char*,
 
 void silenceAlsa()
 {
+#ifndef _WIN32
     static const bool done = [] {
         void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_GLOBAL);
         if (!alsa)
@@ -30,6 +33,7 @@ void silenceAlsa()
         return true; // the library stays loaded, so the handler stays in place
     }();
     (void)done;
+#endif
 }
 
 class SdlOutput final : public AudioOutput {

@@ -122,6 +122,28 @@ private slots:
         }
     }
 
+    // Not silent, not clipped: the synthesizer really played, and the level is what a player expects.
+    void recordingsSoundAtTheirLevel()
+    {
+        const QStringList paths = {content.riffRecording(1), content.riffRecording(58),
+                                   content.exerciseRecording(1, ExerciseTempo::Normal),
+                                   content.exerciseRecording(42, ExerciseTempo::Slow), content.rhythmRecording(6),
+                                   content.lessonRecording(2)};
+        for (const QString& path : paths) {
+            const std::vector<int16_t> pcm = testing::decodeToDeviceFormat(path.toStdString());
+            QVERIFY2(!pcm.empty(), qPrintable(path));
+            int peak = 0;
+            double energy = 0;
+            for (int16_t s : pcm) {
+                peak = std::max(peak, std::abs(int(s)));
+                energy += double(s) * s;
+            }
+            const double rms = std::sqrt(energy / double(pcm.size())) / 32768.0;
+            QVERIFY2(peak > 0.5 * 32768 && peak < 0.97 * 32768, qPrintable(QStringLiteral("%1: peak %2").arg(path).arg(peak)));
+            QVERIFY2(rms > 0.02, qPrintable(QStringLiteral("%1: rms %2").arg(path).arg(rms)));
+        }
+    }
+
     void renderingIsRepeatable()
     {
         const Score riff = score(QStringLiteral("riff1"));

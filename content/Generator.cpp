@@ -279,11 +279,8 @@ bool writeDesignPictures(const QString& notesFolder, const QString& folder, QStr
     QDir().mkpath(folder);
     const QImage background = paintBackground();
     const QImage screenshot = paintHelpScreenshot(notesFolder, error);
-    if (screenshot.isNull() || !screenshot.save(folder + "/screenshot.jpg", "JPG", 92)) {
-        if (error->isEmpty())
-            *error = QStringLiteral("cannot write ") + folder + "/screenshot.jpg";
+    if (screenshot.isNull() || !writeJpeg(screenshot, folder + "/screenshot.jpg", error))
         return false;
-    }
     if (!writePng(background, folder + "/background.png", error) ||
         !writePng(backgroundPatch(background), folder + "/patch.png", error) ||
         !writePng(paintGreenDot(), folder + "/dot.png", error) || !writePng(paintIcon(), folder + "/icon.png", error))
@@ -319,13 +316,7 @@ bool writeDesignPictures(const QString& notesFolder, const QString& folder, QStr
     }
     return writeGif(paintFretboard(Fretboard::MinorCells, {583, 82}), folder + "/P2.gif", error) &&
            writeGif(paintFretboard(Fretboard::MajorCells, {585, 128}), folder + "/P5.gif", error) &&
-           [&] {
-               const QString path = folder + "/P7.jpg";
-               if (paintFretboard(Fretboard::WholeNeck, {613, 84}).save(path, "JPG", 92))
-                   return true;
-               *error = QStringLiteral("cannot write ") + path;
-               return false;
-           }();
+           writeJpeg(paintFretboard(Fretboard::WholeNeck, {613, 84}), folder + "/P7.jpg", error);
 }
 
 } // namespace zupfomat::content

@@ -12,7 +12,6 @@
 namespace zupfomat {
 namespace {
 
-constexpr int kBarLeft = 683; // the rhythm bar's left edge, one pixel inside the tick row
 constexpr int kPollInterval = 100;
 constexpr int kDesignPollInterval = 1;
 constexpr int kLampInterval = 500;
@@ -157,14 +156,18 @@ QString Form1::shownName(const QString& path) const
     return QDir::toNativeSeparators(QDir(services_.content.programFolder()).relativeFilePath(path));
 }
 
+// The bar's left edge never moves from its design place, one pixel inside the tick row.
+void Form1::moveRhythmBarHome() { label12_->move(form1Control("Label12").rect.x(), label12_->y()); }
+
 void Form1::setRhythmBar(int width)
 {
-    label12_->setGeometry(kBarLeft, label12_->y(), width, label12_->height());
+    moveRhythmBarHome();
+    label12_->resize(width, label12_->height());
 }
 
 void Form1::resetRhythmPlayer()
 {
-    label12_->move(kBarLeft, label12_->y());
+    moveRhythmBarHome();
     setTextColour(labeldrumplay_, idleColour());
     services_.media.closeMedia();
     setRhythmBar(1);

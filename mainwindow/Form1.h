@@ -111,6 +111,7 @@ private:
     void raiseToggleCount();
     double typedNumber() const;
     void setRhythmBar(int width);
+    void moveRhythmBarHome();
     QString shownName(const QString& path) const;
 
     Form1Services services_;

@@ -7,7 +7,6 @@
 namespace zupfomat {
 namespace {
 
-constexpr int kBarLeft = 683;
 constexpr int kRhythmSteps = 7; // forward stepping runs 1 to 7 and round to 1 again
 
 // The names of the rhythm list; "Rock 1" stands at the start and again after "6/8".
@@ -18,7 +17,7 @@ const char* const kRhythmNames[kRhythmSteps + 1] = {"Rock 1", "Rock 2", "Rock 3"
 void Form1::nextRhythm()
 {
     setTextColour(labeldrumplay_, idleColour());
-    label12_->move(kBarLeft, label12_->y());
+    moveRhythmBarHome();
     setBackColour(label14_, kTickRowGrey);
     services_.media.closeMedia();
     rhythmIndex_ += 1;
@@ -32,7 +31,7 @@ void Form1::nextRhythm()
 
 void Form1::previousRhythm()
 {
-    label12_->move(kBarLeft, label12_->y());
+    moveRhythmBarHome();
     setBackColour(label14_, kTickRowGrey);
     setTextColour(labeldrumplay_, idleColour());
     services_.media.closeMedia();

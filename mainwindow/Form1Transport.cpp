@@ -1,6 +1,7 @@
 #include "mainwindow/Form1.h"
 
 #include "controls/Controls.h"
+#include "mainwindow/Form1Design.h"
 #include "mainwindow/LoopLead.h"
 
 #include <QTimer>
@@ -12,7 +13,6 @@
 namespace zupfomat {
 namespace {
 
-constexpr int kTickRowWidth = 200;
 constexpr int kMaxToggleCount = std::numeric_limits<int16_t>::max();
 constexpr const char* kPlayFromStart = "play myMP3 from 0";
 
@@ -69,8 +69,9 @@ void Form1::pollTick()
     if (length == 0)
         resetRhythmPlayer(); // nothing usable is open
     if (hasTextColour(labeldrumplay_, kActive) && length > 0) {
-        const double width = std::round(double(kTickRowWidth) * double(position) / double(length));
-        setRhythmBar(int(std::clamp(width, 0.0, double(kTickRowWidth))));
+        const double tickRow = form1Control("Label14").rect.width(); // a full bar fills the tick row
+        const double width = std::round(tickRow * double(position) / double(length));
+        setRhythmBar(int(std::clamp(width, 0.0, tickRow)));
         loopLead_ = 0;
     }
     if (int64_t(position) >= int64_t(length) - loopLead_)

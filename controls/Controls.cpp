@@ -145,10 +145,6 @@ bool loadPictureInto(QLabel* control, const QString& path)
     return true;
 }
 
-} // namespace zupfomat
-
-namespace zupfomat {
-
 void showNotice(QWidget* parent, const QString& title, const QString& text)
 {
     auto* message = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok, parent);

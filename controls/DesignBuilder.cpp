@@ -22,8 +22,6 @@ QWidget* makeLabel(QWidget* parent, const ControlDesign& row)
         label->setFrameShape(QFrame::Box);
         label->setLineWidth(1);
     }
-    if (row.picture)
-        loadPictureInto(label, QString::fromLatin1(row.picture));
     return label;
 }
 

@@ -64,6 +64,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
     imageschnell_ = qobject_cast<ClickLabel*>(find("Imageschnell"));
     imagelangsam_ = qobject_cast<ClickLabel*>(find("Imagelangsam"));
     image1_ = qobject_cast<ClickLabel*>(find("Image1"));
+    barLeft_ = label12_->x();
     picture1_ = qobject_cast<SheetBox*>(find("Picture1"));
     text1_ = qobject_cast<NumberBox*>(find("Text1"));
     text2_ = qobject_cast<NumberBox*>(find("Text2"));
@@ -131,7 +132,7 @@ void Form1::startUp()
     rhythmIndex_ = 0;
     toggleCount_ = 0;
     currentMediaPath_ = services_.content.riffRecording(1);
-    picture1_->showPicture(services_.content.riffSheet(1), shownName(services_.content.riffSheet(1)));
+    showSheet();
 }
 
 // A missing background keeps the design background compiled into the program.
@@ -156,8 +157,7 @@ QString Form1::shownName(const QString& path) const
     return QDir::toNativeSeparators(QDir(services_.content.programFolder()).relativeFilePath(path));
 }
 
-// The bar's left edge never moves from its design place, one pixel inside the tick row.
-void Form1::moveRhythmBarHome() { label12_->move(form1Control("Label12").rect.x(), label12_->y()); }
+void Form1::moveRhythmBarHome() { label12_->move(barLeft_, label12_->y()); }
 
 void Form1::setRhythmBar(int width)
 {

@@ -148,6 +148,7 @@ private:
     ClickLabel* imagelangsam_ = nullptr;
     ClickLabel* image1_ = nullptr;
     QPointer<Form2> help_;
+    int barLeft_ = 0; // the bar's left edge never leaves its design place, one pixel inside the tick row
     SheetBox* picture1_ = nullptr;
     NumberBox* text1_ = nullptr;
     NumberBox* text2_ = nullptr;

@@ -51,8 +51,7 @@ void Form1::playRhythm()
     setTextColour(labelloop_, idleColour());
     services_.media.closeMedia();
     // Values 0 and 7 (both "Rock 1") and anything else play the first rhythm.
-    const bool listed = rhythmIndex_ >= 1 && rhythmIndex_ <= 6;
-    currentMediaPath_ = services_.content.rhythmRecording(listed ? rhythmIndex_ : 0);
+    currentMediaPath_ = services_.content.rhythmRecording(rhythmIndex_);
     openAndPlay(currentMediaPath_);
     timer1_->start();
     loopLead_ = 0;

@@ -50,7 +50,7 @@ void Form1::showRiffs()
     services_.media.closeMedia();
     currentNumber_ = 1;
     setBoxNumber(1);
-    picture1_->showPicture(services_.content.riffSheet(1), shownName(services_.content.riffSheet(1)));
+    showSheet();
     markRiffMode();
 }
 
@@ -64,12 +64,10 @@ void Form1::showExercises()
     toggleCount_ = 0;
     image2_->hide();
     services_.media.closeMedia();
-    picture1_->showPicture(services_.content.exerciseSheet(1), shownName(services_.content.exerciseSheet(1)));
     currentNumber_ = kFirstExercise;
+    showSheet();
     setBoxNumber(1);
-    label4_->setText(QStringLiteral("Exercise"));
-    setTextColour(label1_, kDarkGrey);
-    setTextColour(label2_, kGreen);
+    showExerciseMode();
     setLamp(imageschnell_, true);
     setLamp(imagelangsam_, false);
 }
@@ -96,9 +94,7 @@ void Form1::nextSheet()
         services_.media.closeMedia();
         currentNumber_ = kFirstExercise;
         setBoxNumber(1);
-        label4_->setText(QStringLiteral("Exercise"));
-        setTextColour(label1_, kDarkGrey);
-        setTextColour(label2_, kGreen);
+        showExerciseMode();
     }
     showSheet();
 }

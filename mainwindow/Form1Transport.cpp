@@ -1,7 +1,6 @@
 #include "mainwindow/Form1.h"
 
 #include "controls/Controls.h"
-#include "mainwindow/Form1Design.h"
 #include "mainwindow/LoopLead.h"
 
 #include <QTimer>
@@ -69,7 +68,7 @@ void Form1::pollTick()
     if (length == 0)
         resetRhythmPlayer(); // nothing usable is open
     if (hasTextColour(labeldrumplay_, kActive) && length > 0) {
-        const double tickRow = form1Control("Label14").rect.width(); // a full bar fills the tick row
+        const double tickRow = label14_->width(); // a full bar fills the tick row
         const double width = std::round(tickRow * double(position) / double(length));
         setRhythmBar(int(std::clamp(width, 0.0, tickRow)));
         loopLead_ = 0;

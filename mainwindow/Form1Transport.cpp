@@ -81,6 +81,10 @@ void Form1::pollTick()
         loopLead_ = loopLeadFor(length, rule.divisor);
     else if (rule.kind == LoopLeadRule::Zero)
         loopLead_ = 0;
+    // The device splices the loop at the very point the next tick would restart it, so it
+    // comes round on the frame; the next tick's restart is left for a device that cannot.
+    const int64_t nextLead = hasTextColour(labeldrumplay_, kActive) ? 0 : loopLead_;
+    services_.media.expectRestartAt(int64_t(length) - nextLead);
 }
 
 void Form1::raiseToggleCount()

@@ -26,6 +26,9 @@ public:
     void openMediaFile(const std::string& utf8Path);
     void closeMedia();
     int32_t sendMediaCommand(std::string_view command);
+    // Tells the device the position at which the next restart is due, so it can loop
+    // without the gap a poll would leave. Not a command: the commands stay as they are.
+    void expectRestartAt(int64_t pointMs) { device_.setLoopPoint(pointMs); }
 
 private:
     MediaDevice& device_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,12 @@ class MediaDevice {
 public:
     virtual ~MediaDevice() = default;
     virtual std::string send(std::string_view command) = 0;
+
+    // Where the caller will restart the open recording ("play ... from 0") once its position
+    // reaches pointMs. A device that can splice goes on from the start at exactly that frame,
+    // so the caller's own restart finds nothing left to do; one that cannot ignores this.
+    // Opening, closing and every play clear it; a point at or before 0 clears it too.
+    virtual void setLoopPoint(int64_t pointMs) { (void)pointMs; }
 };
 
 } // namespace zupfomat

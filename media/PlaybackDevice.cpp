@@ -1,5 +1,6 @@
 #include "media/PlaybackDevice.h"
 
+#include "media/LoopPoint.h"
 #include "media/MediaCommand.h"
 #include "media/Recording.h"
 
@@ -7,6 +8,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -61,7 +63,12 @@ private:
 
 namespace {
 
-int64_t framesToMs(int64_t frames) { return frames * 1000 / Recording::kSampleRate; }
+static_assert(Recording::kSampleRate == kLoopFramesPerSecond, "loop points are counted in the device's frames");
+
+int64_t framesToMs(int64_t frames) { return loopFramesToMs(frames); }
+
+// Armed at the end whatever the recording decodes to: a loop of the whole file.
+constexpr int64_t kLoopAtEnd = std::numeric_limits<int64_t>::max();
 
 int64_t nowNs()
 {
@@ -126,6 +133,7 @@ std::string PlaybackDevice::open(const std::string& path)
         OutputLock lock(out);
         active_ = recording.get();
         consumed_.store(0, std::memory_order_relaxed);
+        loopFrame_.store(0, std::memory_order_relaxed);
         playing_.store(false, std::memory_order_relaxed);
     }
     recording_ = std::move(recording);
@@ -141,6 +149,7 @@ void PlaybackDevice::close()
         active_ = nullptr;
         playing_.store(false, std::memory_order_relaxed);
         consumed_.store(0, std::memory_order_relaxed);
+        loopFrame_.store(0, std::memory_order_relaxed);
     }
     disposer_->dispose(std::move(recording_));
 }
@@ -151,10 +160,23 @@ void PlaybackDevice::playFromStart()
         return;
     OutputLock lock(*output_);
     consumed_.store(0, std::memory_order_relaxed);
+    loopFrame_.store(0, std::memory_order_relaxed);
     playing_.store(true, std::memory_order_relaxed);
     awaitingFirstFrame_ = true;
     playCallback_.store(callbacks_.load(std::memory_order_relaxed), std::memory_order_relaxed);
     firstFrameCallback_.store(-1, std::memory_order_relaxed);
+}
+
+void PlaybackDevice::setLoopPoint(int64_t pointMs)
+{
+    if (!recording_)
+        return;
+    int64_t frame = 0;
+    if (pointMs >= lengthMs())
+        frame = kLoopAtEnd; // lead 0: every frame of the recording, however long it decodes
+    else
+        frame = loopFrameFor(pointMs, recording_->lengthFrames());
+    loopFrame_.store(frame, std::memory_order_relaxed);
 }
 
 int64_t PlaybackDevice::lengthMs() const { return framesToMs(recording_->lengthFrames()); }
@@ -172,24 +194,57 @@ void PlaybackDevice::fill(int16_t* out, int frames)
     int64_t written = 0;
     Recording* recording = active_;
     if (recording && playing_.load(std::memory_order_relaxed)) {
-        const bool complete = recording->complete();
-        const int64_t available = recording->decodedFrames();
-        const int64_t consumed = consumed_.load(std::memory_order_relaxed);
-        written = std::clamp<int64_t>(available - consumed, 0, frames);
-        if (written > 0) {
-            recording->copyFrames(consumed, out, written);
-            consumed_.store(consumed + written, std::memory_order_relaxed);
-            if (awaitingFirstFrame_) {
-                awaitingFirstFrame_ = false;
-                firstFrameNs_.store(nowNs(), std::memory_order_relaxed);
-                firstFrameCallback_.store(callback, std::memory_order_release);
-            }
+        written = pull(*recording, out, frames);
+        if (written > 0 && awaitingFirstFrame_) {
+            awaitingFirstFrame_ = false;
+            firstFrameNs_.store(nowNs(), std::memory_order_relaxed);
+            firstFrameCallback_.store(callback, std::memory_order_release);
         }
-        if (complete && consumed + written >= available)
-            playing_.store(false, std::memory_order_relaxed); // at the end: stays open, position = length
     }
     std::memset(out + written * AudioOutput::kChannels, 0,
                 size_t(frames - written) * AudioOutput::kChannels * sizeof(int16_t));
+}
+
+// Copies the recording from the play position on, going on from frame 0 within the same
+// buffer where an armed loop point is reached, as a looper pedal does: no silence, no
+// extra callback at the seam. A point already passed is left to the caller's restart.
+int64_t PlaybackDevice::pull(const Recording& recording, int16_t* out, int frames)
+{
+    const int64_t loopFrame = loopFrame_.load(std::memory_order_relaxed);
+    int64_t consumed = consumed_.load(std::memory_order_relaxed);
+    int64_t written = 0;
+    while (written < frames) {
+        const bool complete = recording.complete(); // before the count, so a complete count is final
+        const int64_t available = recording.decodedFrames();
+        int64_t end = available;
+        bool splice = false;
+        if (loopFrame > 0 && consumed <= loopFrame) {
+            const int64_t loopEnd = complete ? std::min(loopFrame, available) : loopFrame;
+            if (loopEnd <= available) {
+                end = loopEnd;
+                splice = true;
+            }
+        }
+        const int64_t count = std::clamp<int64_t>(end - consumed, 0, frames - written);
+        if (count > 0) {
+            recording.copyFrames(consumed, out + written * AudioOutput::kChannels, count);
+            consumed += count;
+            written += count;
+        }
+        if (splice && consumed == end && end > 0) {
+            consumed = 0;
+            loopSplices_.fetch_add(1, std::memory_order_relaxed);
+            continue;
+        }
+        if (complete && consumed >= available) {
+            playing_.store(false, std::memory_order_relaxed); // at the end: stays open, position = length
+            break;
+        }
+        if (count == 0)
+            break; // the decoder has not got this far yet
+    }
+    consumed_.store(consumed, std::memory_order_relaxed);
+    return written;
 }
 
 PlaybackDevice::Diagnostics PlaybackDevice::diagnostics() const
@@ -199,6 +254,7 @@ PlaybackDevice::Diagnostics PlaybackDevice::diagnostics() const
     d.playCallback = playCallback_.load(std::memory_order_relaxed);
     d.firstFrameCallback = firstFrameCallback_.load(std::memory_order_acquire);
     d.firstFrameTime = std::chrono::steady_clock::time_point(std::chrono::nanoseconds(firstFrameNs_.load()));
+    d.loopSplices = loopSplices_.load(std::memory_order_relaxed);
     d.bytesHeld = recording_ ? recording_->bytesHeld() : 0;
     d.decoded = recording_ && recording_->complete();
     d.outputName = output_ ? output_->name() : std::string();

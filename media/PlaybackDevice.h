@@ -23,6 +23,7 @@ public:
     PlaybackDevice& operator=(const PlaybackDevice&) = delete;
 
     std::string send(std::string_view command) override;
+    void setLoopPoint(int64_t pointMs) override;
 
     // What the benchmarks read: when and in which callback the latest "play" first reached the output.
     struct Diagnostics {
@@ -30,6 +31,7 @@ public:
         int64_t playCallback = -1;          // callbacks completed when the latest play was sent
         int64_t firstFrameCallback = -1;    // the callback that handed out its first frame (1-based)
         std::chrono::steady_clock::time_point firstFrameTime{};
+        int64_t loopSplices = 0;            // loops the callback has spliced since the device was made
         int64_t bytesHeld = 0;              // decoded PCM held by the open recording
         bool decoded = false;               // the open recording is decoded to its end
         std::string outputName;             // "" until the output is opened on first use
@@ -38,6 +40,7 @@ public:
 
 private:
     void fill(int16_t* out, int frames) override;
+    int64_t pull(const Recording& recording, int16_t* out, int frames);
     AudioOutput& output();
     std::string open(const std::string& path);
     void close();
@@ -54,6 +57,9 @@ private:
     Recording* active_ = nullptr;
     std::atomic<int64_t> consumed_{0};
     std::atomic<bool> playing_{false};
+    // The frame at which the callback goes on from frame 0; 0 when no loop is armed.
+    std::atomic<int64_t> loopFrame_{0};
+    std::atomic<int64_t> loopSplices_{0};
     std::atomic<int64_t> callbacks_{0};
     std::atomic<int64_t> playCallback_{-1};
     std::atomic<int64_t> firstFrameCallback_{-1};

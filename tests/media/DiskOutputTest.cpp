@@ -16,15 +16,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::vector<int16_t> readRaw(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-    std::vector<int16_t> samples(bytes.size() / sizeof(int16_t));
-    std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(int16_t));
-    return samples;
-}
-
 // Drops whole silent frames from the front, where output and file may differ in lead-in.
 std::vector<int16_t> withoutLeadingSilence(const std::vector<int16_t>& samples)
 {
@@ -77,7 +68,7 @@ private slots:
         qunsetenv("SDL_DISKAUDIOFILE");
 
         const std::vector<int16_t> expected = withoutLeadingSilence(decodeToDeviceFormat(path));
-        const std::vector<int16_t> output = withoutLeadingSilence(readRaw(raw));
+        const std::vector<int16_t> output = withoutLeadingSilence(readRawSamples(raw));
         QVERIFY(expected.size() > 20000);
         QVERIFY(output.size() >= expected.size());
         QVERIFY(std::equal(expected.begin(), expected.end(), output.begin()));

@@ -20,6 +20,7 @@ public:
     std::set<std::string> missing;       // paths that do not open
     int defaultLength = 10000;
     long long nowMs = 0;
+    std::vector<long long> loopPoints; // every loop point the caller armed, in order
 
     bool isOpen() const { return open_; }
     const std::string& openPath() const { return path_; }
@@ -59,6 +60,9 @@ public:
         }
         return {};
     }
+
+    // Records the point; this device does not splice, so the caller's restarts stay visible.
+    void setLoopPoint(int64_t pointMs) override { loopPoints.push_back(pointMs); }
 
     // The commands since the last call.
     std::vector<std::string> take()

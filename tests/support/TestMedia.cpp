@@ -11,6 +11,8 @@ extern "C" {
 #include <QImage>
 
 #include <cmath>
+#include <cstring>
+#include <fstream>
 #include <thread>
 
 namespace zupfomat::testing {
@@ -146,6 +148,15 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
+}
+
+std::vector<int16_t> readRawSamples(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    std::vector<int16_t> samples(bytes.size() / sizeof(int16_t));
+    std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(int16_t));
+    return samples;
 }
 
 } // namespace zupfomat::testing

@@ -23,6 +23,9 @@ std::vector<int16_t> decodeToDeviceFormat(const std::string& path);
 int64_t decodedMs(const std::string& path);
 int streamCount(const std::string& path);
 
+// What SDL's disk driver wrote: interleaved stereo S16 as the sound card would have been given it.
+std::vector<int16_t> readRawSamples(const std::string& path);
+
 // Polls until the condition holds or the timeout passes; returns the condition's last value.
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 

@@ -1,0 +1,176 @@
+#include "media/LoopPoint.h"
+#include "media/MediaChannel.h"
+#include "media/PlaybackDevice.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/TestMedia.h"
+
+#include <QtTest>
+
+#include <thread>
+
+using namespace zupfomat;
+using namespace zupfomat::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+int32_t position(MediaChannel& channel) { return channel.sendMediaCommand("status myMP3 position"); }
+int32_t length(MediaChannel& channel) { return channel.sendMediaCommand("status myMP3 length"); }
+
+// Opens a file and waits until it is decoded to its end, so the armed frame is final.
+void openDecoded(PlaybackDevice& device, MediaChannel& channel, const std::string& path)
+{
+    channel.openMediaFile(path);
+    QVERIFY(waitUntil([&] { return device.diagnostics().decoded; }, 5s));
+}
+
+// Loops a file through SDL's disk driver with the point armed as the poll tick arms it,
+// right after the play, and returns what reached the "sound card".
+std::vector<int16_t> loopThroughDisk(const std::string& path, const std::string& raw, int64_t pointMs, int seams)
+{
+    qputenv("SDL_AUDIODRIVER", "disk");
+    qputenv("SDL_DISKAUDIOFILE", QByteArray::fromStdString(raw));
+    {
+        PlaybackDevice device;
+        MediaChannel channel(device);
+        openDecoded(device, channel, path);
+        channel.sendMediaCommand("play myMP3 from 0");
+        channel.expectRestartAt(pointMs);
+        // One seam more than checked: the last buffers before a close may never reach the file.
+        const bool spliced = waitUntil([&] { return device.diagnostics().loopSplices >= seams + 1; }, 20s);
+        if (!spliced)
+            qWarning("only %lld seams", (long long)device.diagnostics().loopSplices);
+    } // closing the device flushes the file
+    qunsetenv("SDL_AUDIODRIVER");
+    qunsetenv("SDL_DISKAUDIOFILE");
+    return readRawSamples(raw);
+}
+
+// Checks that the output, from its first sound on, is file[0, loopFrames) back to back, sample
+// for sample, for at least `seams` seams; returns a message on the first difference.
+QString loopedOutputDiffers(const std::vector<int16_t>& output, const std::vector<int16_t>& file, int64_t loopFrames,
+                            int seams)
+{
+    auto firstSound = [](const std::vector<int16_t>& samples) {
+        size_t first = 0;
+        while (first < samples.size() && samples[first] == 0)
+            ++first;
+        return first - first % 2;
+    };
+    const size_t fileStart = firstSound(file);
+    if (firstSound(output) < fileStart)
+        return QStringLiteral("sound before the recording's own start");
+    const size_t start = firstSound(output) - fileStart;
+    const int64_t frames = int64_t(output.size() - start) / 2;
+    if (frames < loopFrames * (seams + 1))
+        return QStringLiteral("only %1 frames after the start, %2 wanted").arg(frames).arg(loopFrames * (seams + 1));
+    // The last period may be cut short where the device was closed, and ends in silence.
+    for (int64_t f = 0; f < frames; ++f) {
+        const int64_t pass = f / loopFrames;
+        const int64_t at = f % loopFrames;
+        for (int c = 0; c < 2; ++c) {
+            const int16_t got = output[start + size_t(f * 2 + c)];
+            if (got != file[size_t(at * 2 + c)] && (pass < seams || got != 0))
+                return QStringLiteral("pass %1, frame %2: %3, the file has %4").arg(pass).arg(at).arg(got).arg(file[size_t(at * 2 + c)]);
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+class LoopSpliceTest : public QObject {
+    Q_OBJECT
+
+    TempFolder folder;
+    std::string sweepFile;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(folder.valid());
+        sweepFile = folder.path("sweep.wma");
+        QVERIFY(writeWma(sweepFile, 0.35));
+    }
+
+    // A rhythm loops whole: its point is its length, and every frame of it comes round.
+    void aWholeLoopRepeatsTheFileBackToBack()
+    {
+        const std::vector<int16_t> file = decodeToDeviceFormat(sweepFile);
+        const int64_t frames = int64_t(file.size() / 2);
+        QVERIFY(frames % 44100 * 1000 % 44100 != 0); // the length in ms is rounded down: the end must still play
+        const std::vector<int16_t> output =
+            loopThroughDisk(sweepFile, folder.path("whole.raw"), loopFramesToMs(frames), 5);
+        const QString difference = loopedOutputDiffers(output, file, frames, 5);
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    }
+
+    // A riff comes round at length - lead: the file up to the splice frame, repeated.
+    void aRiffLoopRepeatsTheFileUpToItsPoint()
+    {
+        const std::vector<int16_t> file = decodeToDeviceFormat(sweepFile);
+        const int64_t lengthMs = loopFramesToMs(int64_t(file.size() / 2));
+        const int64_t point = lengthMs - lengthMs / 9;
+        const int64_t loopFrames = loopFrameFor(point, int64_t(file.size() / 2));
+        QCOMPARE(loopFramesToMs(loopFrames), point);     // the tick would see the point reached here
+        QVERIFY(loopFramesToMs(loopFrames - 1) < point); // and not a frame earlier
+        const std::vector<int16_t> output = loopThroughDisk(sweepFile, folder.path("riff.raw"), point, 5);
+        const QString difference = loopedOutputDiffers(output, file, loopFrames, 5);
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    }
+
+    // Whatever cleared or never armed a loop, the recording plays once and stays at its end.
+    void playsOnceUnlessArmed_data()
+    {
+        QTest::addColumn<QString>("clearedBy");
+        QTest::newRow("never armed") << "nothing";
+        QTest::newRow("play from 0") << "play";
+        QTest::newRow("close and open") << "reopen";
+        QTest::newRow("a point at 0") << "zero";
+    }
+
+    void playsOnceUnlessArmed()
+    {
+        QFETCH(QString, clearedBy);
+        PlaybackDevice device(OutputChoice::NullOnly);
+        MediaChannel channel(device);
+        openDecoded(device, channel, sweepFile);
+        const int32_t fullLength = length(channel);
+        if (clearedBy != "nothing")
+            channel.expectRestartAt(fullLength);
+        if (clearedBy == "reopen") {
+            channel.closeMedia();
+            openDecoded(device, channel, sweepFile);
+        }
+        channel.sendMediaCommand("play myMP3 from 0");
+        if (clearedBy == "zero")
+            channel.expectRestartAt(0);
+        QVERIFY(waitUntil([&] { return position(channel) == fullLength; }, 3s));
+        std::this_thread::sleep_for(100ms);
+        QCOMPARE(position(channel), fullLength);
+        QCOMPARE(device.diagnostics().loopSplices, 0);
+    }
+
+    // Armed too late for this pass (a changed lead): the device plays on to the end and leaves
+    // the restart to the tick, as a device without splicing would.
+    void aPointAlreadyPassedFallsBackToTheRestart()
+    {
+        PlaybackDevice device(OutputChoice::NullOnly);
+        MediaChannel channel(device);
+        openDecoded(device, channel, sweepFile);
+        const int32_t fullLength = length(channel);
+        channel.sendMediaCommand("play myMP3 from 0");
+        QVERIFY(waitUntil([&] { return position(channel) >= 150; }, 3s));
+        channel.expectRestartAt(100);
+        QVERIFY(waitUntil([&] { return position(channel) == fullLength; }, 3s));
+        QCOMPARE(device.diagnostics().loopSplices, 0);
+        // The tick's restart, then the same point armed again in time, splices.
+        channel.sendMediaCommand("play myMP3 from 0");
+        channel.expectRestartAt(100);
+        QVERIFY(waitUntil([&] { return device.diagnostics().loopSplices >= 2; }, 3s));
+        QVERIFY(position(channel) < 100);
+    }
+};
+
+QTEST_GUILESS_MAIN(LoopSpliceTest)
+#include "LoopSpliceTest.moc"

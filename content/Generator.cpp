@@ -11,12 +11,15 @@
 #include "content/Synth.h"
 #include "mainwindow/LoopLead.h"
 #include "media/ContentFolder.h"
+#include "media/LoopPoint.h"
 
 #include <QDir>
 #include <QFile>
 #include <QPainter>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <mutex>
@@ -25,9 +28,14 @@
 namespace zupfomat::content {
 namespace {
 
-constexpr double kRiffEnding = 0.4;     // riffs that keep the lead they had
-constexpr double kExerciseEnding = 0.5; // exercises restart at their end
+constexpr double kRiffEnding = 0.4; // riffs that keep the lead they had
 constexpr double kLessonEnding = 1.5;
+constexpr double kEndFade = 0.02;
+// A riff that loops whole is cut in its last bar's sound; a longer fade would be heard as a gap.
+constexpr double kSeamFade = 0.005;
+// Lengths tried either side of the nearest one: a loop frame moves by at least half a WMA
+// frame with each frame of length, so the best fit is never further away.
+constexpr int64_t kNearbyLengths = 3;
 
 struct Job {
     QString name;
@@ -106,25 +114,66 @@ bool writePng(const QImage& image, const QString& path, QString* error)
 bool renderPiece(const Score& score, PieceKind kind, int number, double tempoFactor, const QString& soundFont,
                  const QString& path, AudioFileFormat format, QString* error)
 {
+    const LoopFit fit = fitRecording(score, kind, number, tempoFactor);
+    if (std::abs(fit.tempoFactor / tempoFactor - 1) >= kLargestTempoNudge) {
+        *error = QStringLiteral("the music does not fit whole WMA frames without a tempo change of %1 %: %2")
+                     .arg((fit.tempoFactor / tempoFactor - 1) * 100, 0, 'f', 2)
+                     .arg(path);
+        return false;
+    }
     RenderJob job;
-    job.notes = scoreNotes(score, tempoFactor);
+    job.notes = scoreNotes(score, fit.tempoFactor);
     job.guitarProgram = programFor(score.sound);
-    double seconds = recordingSeconds(score, kind, number, tempoFactor);
-    if (format == AudioFileFormat::Wma) // the decoder gives whole frames: make the length one
-        seconds = std::max<double>(1, std::lround(seconds * kRenderRate / kWmaFrameSamples)) * kWmaFrameSamples / kRenderRate;
-    job.seconds = seconds;
+    job.seconds = double(fit.totalFrames) / kRenderRate;
     std::string why;
     std::vector<float> pcm = renderJob(job, soundFont.toStdString(), &why);
     if (pcm.empty()) {
         *error = QString::fromStdString(why);
         return false;
     }
-    pcm.resize(size_t(std::llround(seconds * kRenderRate)) * 2);
-    fadeOut(pcm, 0.02);
+    pcm.resize(size_t(fit.totalFrames) * 2);
+    const bool loopsWhole = kind == PieceKind::Riff && loopLeadRule(number).kind == LoopLeadRule::Zero;
+    fadeOut(pcm, loopsWhole ? kSeamFade : kEndFade);
     std::vector<int16_t> samples = normalised(pcm);
     if (format == AudioFileFormat::Wma) // one frame of lead-in for the WMA decoder's delay to swallow
         samples.insert(samples.begin(), size_t(kWmaFrameSamples) * 2, 0);
     return writeAudio(path, samples, format, error);
+}
+
+int64_t wholeWmaFramesNear(double frames)
+{
+    return std::max<int64_t>(1, std::llround(frames / kWmaFrameSamples)) * kWmaFrameSamples;
+}
+
+// Where the device splices a riff's loop on a recording of totalFrames: the poll tick arms the
+// length it reads less the riff's lead.
+int64_t spliceFrame(int64_t totalFrames, int divisor)
+{
+    const int64_t lengthMs = loopFramesToMs(totalFrames);
+    return loopFrameFor(lengthMs - loopLeadFor(lengthMs, divisor), totalFrames);
+}
+
+// Of the whole-frame lengths around `nominal`, the one whose loop (from the start to
+// loopFrame(length)) takes the smallest tempo nudge to fill with `filling` frames, counted at
+// the asked tempo; `music` of those frames are the bars, the rest a rest.
+template <typename LoopFrame>
+LoopFit nearestFit(double music, double filling, double tempoFactor, double nominal, LoopFrame loopFrame)
+{
+    const int64_t nearest = wholeWmaFramesNear(nominal);
+    LoopFit best;
+    double bestOff = 0;
+    for (int64_t total = nearest - kNearbyLengths * kWmaFrameSamples; total <= nearest + kNearbyLengths * kWmaFrameSamples;
+         total += kWmaFrameSamples) {
+        const int64_t loop = total > 0 ? loopFrame(total) : 0;
+        if (loop <= 0)
+            continue;
+        const double nudge = filling / double(loop);
+        if (best.totalFrames == 0 || std::abs(nudge - 1) < bestOff) {
+            best = {tempoFactor * nudge, total, int64_t(std::llround(music / nudge))};
+            bestOff = std::abs(nudge - 1);
+        }
+    }
+    return best;
 }
 
 std::vector<Job> dataJobs(const GeneratorOptions& o, const ContentFolder& folder)
@@ -212,22 +261,37 @@ bool runJobs(const std::vector<Job>& jobs, int threads, bool progress, QString* 
 
 } // namespace
 
-double recordingSeconds(const Score& score, PieceKind kind, int number, double tempoFactor)
+LoopFit fitRecording(const Score& score, PieceKind kind, int number, double tempoFactor)
 {
-    const double music = score.seconds() / tempoFactor;
+    const double music = score.seconds() / tempoFactor * kRenderRate;
+    auto wholeRecording = [](int64_t total) { return total; };
     switch (kind) {
     case PieceKind::Riff: {
         const LoopLeadRule rule = loopLeadRule(number);
-        if (rule.kind == LoopLeadRule::Divide)
-            return music * rule.divisor / (rule.divisor - 1.0); // length - length/d is the music
-        return rule.kind == LoopLeadRule::Zero ? music : music + kRiffEnding;
+        if (rule.kind == LoopLeadRule::Divide) {
+            const int d = rule.divisor;
+            return nearestFit(music, music, tempoFactor, music * d / (d - 1.0),
+                              [d](int64_t total) { return spliceFrame(total, d); });
+        }
+        if (rule.kind == LoopLeadRule::Zero)
+            return nearestFit(music, music, tempoFactor, music, wholeRecording);
+        return {tempoFactor, wholeWmaFramesNear(music + kRiffEnding * kRenderRate), int64_t(std::llround(music))};
     }
-    case PieceKind::Exercise:
-        return music + kExerciseEnding;
+    case PieceKind::Exercise: {
+        // Restarts at its end, after a bar's rest: the next round comes in on the beat.
+        const double bar = score.beats * 4.0 / score.beatValue * 60.0 / score.tempo / tempoFactor * kRenderRate;
+        return nearestFit(music, music + bar, tempoFactor, music + bar, wholeRecording);
+    }
     case PieceKind::Lesson:
-        return music + kLessonEnding;
+        break;
     }
-    return music;
+    // An MP3 played through once: no whole frames to keep.
+    return {tempoFactor, int64_t(std::llround(music + kLessonEnding * kRenderRate)), int64_t(std::llround(music))};
+}
+
+double recordingSeconds(const Score& score, PieceKind kind, int number, double tempoFactor)
+{
+    return double(fitRecording(score, kind, number, tempoFactor).totalFrames) / kRenderRate;
 }
 
 bool loadScore(const QString& path, Score* score, QString* error)

@@ -1,7 +1,9 @@
 #include "content/Generator.h"
 #include "content/Rhythms.h"
 #include "content/Synth.h"
+#include "mainwindow/LoopLead.h"
 #include "media/ContentFolder.h"
+#include "media/LoopPoint.h"
 #include "media/MediaChannel.h"
 #include "media/PlaybackDevice.h"
 #include "tests/support/TempFolder.h"
@@ -13,6 +15,8 @@
 using namespace zupfomat;
 using namespace zupfomat::content;
 using namespace std::chrono_literals;
+
+Q_DECLARE_METATYPE(zupfomat::content::PieceKind)
 
 namespace {
 
@@ -35,6 +39,71 @@ int32_t finalLengthMs(const QString& path)
     channel.openMediaFile(path.toStdString());
     testing::waitUntil([&] { return device.diagnostics().decoded; }, 10s);
     return channel.sendMediaCommand("status myMP3 length");
+}
+
+int64_t decodedFrames(const QString& path)
+{
+    return int64_t(testing::decodeToDeviceFormat(path.toStdString()).size() / 2);
+}
+
+double framesToMs(int64_t frames)
+{
+    return double(frames) * 1000.0 / kRenderRate;
+}
+
+// The last bar's length at the tempo the notes were played.
+double lastBarMs(const Score& s, double tempoFactor)
+{
+    const int ticks = s.barStarts.back() - s.barStarts[s.barStarts.size() - 2];
+    return ticks * 60000.0 / kTicksPerQuarter / (s.tempo * tempoFactor);
+}
+
+// How alike two stereo signals are over their first frames: 1 when they are the same up to level.
+double likeness(const std::vector<int16_t>& decoded, const std::vector<float>& rendered, int64_t frames)
+{
+    double both = 0, first = 0, second = 0;
+    for (size_t i = 0; i < size_t(frames) * 2; ++i) {
+        both += decoded[i] * double(rendered[i]);
+        first += double(decoded[i]) * decoded[i];
+        second += double(rendered[i]) * rendered[i];
+    }
+    return both / std::sqrt(first * second);
+}
+
+struct LoopedPiece {
+    QString notes;
+    PieceKind kind;
+    int number;
+    double tempo;
+    QString path;
+};
+
+// Every recording that loops on the beat: riffs with a loop lead or none, and the exercises
+// at both tempos. Riffs 9 and 11 keep whatever lead they inherit, so they have no beat to meet.
+std::vector<LoopedPiece> loopedPieces(const ContentFolder& content)
+{
+    std::vector<LoopedPiece> pieces;
+    for (int n = 1; n <= ContentFolder::kRiffCount; ++n) {
+        if (loopLeadRule(n).kind != LoopLeadRule::Unchanged)
+            pieces.push_back({QStringLiteral("riff%1").arg(n), PieceKind::Riff, n, 1.0, content.riffRecording(n)});
+    }
+    for (int k = 1; k <= ContentFolder::kExerciseCount; ++k) {
+        const QString notes = QStringLiteral("ex%1").arg(k);
+        pieces.push_back({notes, PieceKind::Exercise, k, 1.0, content.exerciseRecording(k, ExerciseTempo::Normal)});
+        pieces.push_back({notes, PieceKind::Exercise, k, kSlowTempo, content.exerciseRecording(k, ExerciseTempo::Slow)});
+    }
+    return pieces;
+}
+
+void addRows(const std::vector<LoopedPiece>& pieces)
+{
+    QTest::addColumn<QString>("notes");
+    QTest::addColumn<PieceKind>("kind");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<double>("tempo");
+    QTest::addColumn<QString>("path");
+    for (const LoopedPiece& p : pieces)
+        QTest::newRow(qPrintable(QFileInfo(p.path).fileName())) << p.notes << p.kind << p.number << p.tempo << p.path;
 }
 
 } // namespace
@@ -141,6 +210,95 @@ private slots:
             const double rms = std::sqrt(energy / double(pcm.size())) / 32768.0;
             QVERIFY2(peak > 0.5 * 32768 && peak < 0.97 * 32768, qPrintable(QStringLiteral("%1: peak %2").arg(path).arg(peak)));
             QVERIFY2(rms > 0.02, qPrintable(QStringLiteral("%1: rms %2").arg(path).arg(rms)));
+        }
+    }
+
+    // Where a looped recording comes round, measured on the file as it decodes: a riff's splice
+    // frame (the poll tick's loop point on the length the device reads) against the end of its
+    // last bar, a riff without a lead against its bars, an exercise against its bars and a bar's
+    // rest. The notes' tempo is the one the plan nudged, never more than a hundredth off.
+    void loopsComeRoundOnTheBeat_data() { addRows(loopedPieces(content)); }
+    void loopsComeRoundOnTheBeat()
+    {
+        QFETCH(QString, notes);
+        QFETCH(PieceKind, kind);
+        QFETCH(int, number);
+        QFETCH(double, tempo);
+        QFETCH(QString, path);
+        const Score s = score(notes);
+        const LoopFit fit = fitRecording(s, kind, number, tempo);
+        const double nudge = fit.tempoFactor / tempo - 1;
+        QVERIFY2(std::abs(nudge) < 0.01, qPrintable(QStringLiteral("%1: tempo nudged by %2 %").arg(path).arg(nudge * 100)));
+
+        const int64_t total = decodedFrames(path);
+        QVERIFY2(total == fit.totalFrames, qPrintable(QStringLiteral("%1: decodes to %2 frames, planned %3")
+                                                          .arg(path).arg(total).arg(fit.totalFrames)));
+        const LoopLeadRule rule = kind == PieceKind::Riff ? loopLeadRule(number) : LoopLeadRule{LoopLeadRule::Zero, 0};
+        const int64_t lengthMs = loopFramesToMs(total);
+        const int64_t pointMs = lengthMs - (rule.kind == LoopLeadRule::Divide ? loopLeadFor(lengthMs, rule.divisor) : 0);
+        const int64_t spliceFrame = loopFrameFor(pointMs, total);
+        const double musicEndMs = s.seconds() / fit.tempoFactor * 1000;
+        const double restMs = kind == PieceKind::Exercise ? lastBarMs(s, fit.tempoFactor) : 0;
+        QVERIFY2(std::abs(framesToMs(spliceFrame) - (musicEndMs + restMs)) <= 1.0,
+                 qPrintable(QStringLiteral("%1: %2 frames, loop point %3 ms, comes round at %4 ms; music ends at %5 ms, "
+                                           "then %6 ms of rest (tempo x%7)")
+                                .arg(path).arg(total).arg(pointMs).arg(framesToMs(spliceFrame), 0, 'f', 3)
+                                .arg(musicEndMs, 0, 'f', 3).arg(restMs, 0, 'f', 3).arg(fit.tempoFactor, 0, 'f', 5)));
+    }
+
+    // The notes themselves moved with the nudge, from the recording's first frame on: of each
+    // kind of loop, the piece nudged most sounds as its notes rendered at the nudged tempo. At
+    // the tempo before the nudge, the last bars would be tens of milliseconds off and unlike.
+    void notesPlayAtTheNudgedTempo_data()
+    {
+        std::vector<LoopedPiece> mostNudged;
+        auto kindOf = [](const LoopedPiece& p) {
+            return p.kind == PieceKind::Riff ? int(loopLeadRule(p.number).kind) : p.tempo == 1.0 ? 10 : 11;
+        };
+        auto nudgeOf = [](const LoopedPiece& p) {
+            return std::abs(fitRecording(score(p.notes), p.kind, p.number, p.tempo).tempoFactor / p.tempo - 1);
+        };
+        for (const LoopedPiece& p : loopedPieces(content)) {
+            auto same = std::find_if(mostNudged.begin(), mostNudged.end(),
+                                     [&](const LoopedPiece& q) { return kindOf(q) == kindOf(p); });
+            if (same == mostNudged.end())
+                mostNudged.push_back(p);
+            else if (nudgeOf(p) > nudgeOf(*same))
+                *same = p;
+        }
+        addRows(mostNudged);
+    }
+    void notesPlayAtTheNudgedTempo()
+    {
+        QFETCH(QString, notes);
+        QFETCH(PieceKind, kind);
+        QFETCH(int, number);
+        QFETCH(double, tempo);
+        QFETCH(QString, path);
+        const Score s = score(notes);
+        const LoopFit fit = fitRecording(s, kind, number, tempo);
+        RenderJob job;
+        job.notes = scoreNotes(s, fit.tempoFactor);
+        job.guitarProgram = programFor(s.sound);
+        job.seconds = double(fit.musicEndFrame) / kRenderRate;
+        std::string error;
+        const std::vector<float> rendered = renderJob(job, defaultSoundFont(), &error);
+        const std::vector<int16_t> decoded = testing::decodeToDeviceFormat(path.toStdString());
+        QVERIFY2(int64_t(decoded.size() / 2) >= fit.musicEndFrame, qPrintable(path));
+        const double alike = likeness(decoded, rendered, fit.musicEndFrame);
+        QVERIFY2(alike > 0.99, qPrintable(QStringLiteral("%1: %2 alike its notes at tempo x%3")
+                                              .arg(path).arg(alike).arg(fit.tempoFactor, 0, 'f', 5)));
+    }
+
+    // A rhythm's bars are whole WMA frames, and still at the tempo it was written in.
+    void rhythmsKeepTheirTempo()
+    {
+        for (int i = 0; i < ContentFolder::kRhythmCount; ++i) {
+            const RhythmPattern& rhythm = rhythmPatterns()[size_t(i)];
+            const double barMs = framesToMs(decodedFrames(content.rhythmRecording(i))) / rhythm.bars;
+            const double writtenMs = rhythm.beatsPerBar * 60000.0 / rhythm.tempo;
+            QVERIFY2(std::abs(barMs / writtenMs - 1) < 0.01, qPrintable(QStringLiteral("%1: a bar of %2 ms, written %3 ms")
+                                                                         .arg(rhythm.file).arg(barMs).arg(writtenMs)));
         }
     }
 

@@ -54,8 +54,9 @@ tsan: deps
 	cmake --build build-tsan -j$(JOBS) --target media_tests
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -L media
 
-bench: build
+bench: content
 	$(BUILD)/bench_media
+	$(BUILD)/bench_loop
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench_window
 	xvfb-run -a $(BUILD)/bench_window
 	xvfb-run -a bench/startup.sh $(BUILD)/zupfomat

@@ -10,6 +10,10 @@ namespace zupfomat {
 // length loops the whole recording, every frame of it.
 inline constexpr int64_t kLoopFramesPerSecond = 44100;
 
+// A splice inside a recording fades the frames just before it (about 3 ms) where the jump to
+// the first frame would click.
+inline constexpr int64_t kLoopDeclickFrames = 128;
+
 // Milliseconds of a frame count, rounded down, as "status" answers them.
 inline constexpr int64_t loopFramesToMs(int64_t frames)
 {

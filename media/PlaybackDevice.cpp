@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <limits>
@@ -69,6 +70,39 @@ int64_t framesToMs(int64_t frames) { return loopFramesToMs(frames); }
 
 // Armed at the end whatever the recording decodes to: a loop of the whole file.
 constexpr int64_t kLoopAtEnd = std::numeric_limits<int64_t>::max();
+
+// A splice inside a recording may cut into a ringing note: its last kLoopDeclickFrames fade
+// out, so the seam does not click. Below this jump between the last frame and the first
+// nothing is audible, and the splice stays exact; a whole-file loop is made to join and is
+// never touched.
+constexpr int64_t kDeclickFrames = kLoopDeclickFrames;
+constexpr int kAudibleJump = 32;
+
+bool jumpIsAudible(const Recording& recording, int64_t loopFrame)
+{
+    int16_t last[Recording::kChannels];
+    int16_t first[Recording::kChannels];
+    recording.copyFrames(loopFrame - 1, last, 1);
+    recording.copyFrames(0, first, 1);
+    for (int c = 0; c < Recording::kChannels; ++c)
+        if (std::abs(int(last[c]) - int(first[c])) > kAudibleJump)
+            return true;
+    return false;
+}
+
+// Fades the frames of `out` that stand for recording frames [from, from + count) where they
+// fall within the last kDeclickFrames before the splice frame.
+void fadeBeforeSplice(int16_t* out, int64_t from, int64_t count, int64_t loopFrame)
+{
+    const int64_t fadeStart = loopFrame - kDeclickFrames;
+    for (int64_t f = std::max(from, fadeStart); f < from + count; ++f) {
+        const int64_t gain = loopFrame - f; // kDeclickFrames down to 1, so no frame is made silent
+        for (int c = 0; c < Recording::kChannels; ++c) {
+            int16_t& sample = out[(f - from) * Recording::kChannels + c];
+            sample = int16_t(int64_t(sample) * gain / (kDeclickFrames + 1));
+        }
+    }
+}
 
 int64_t nowNs()
 {
@@ -208,6 +242,8 @@ void PlaybackDevice::fill(int16_t* out, int frames)
 // Copies the recording from the play position on, going on from frame 0 within the same
 // buffer where an armed loop point is reached, as a looper pedal does: no silence, no
 // extra callback at the seam. A point already passed is left to the caller's restart.
+// A kLoopAtEnd point joins the end to the start untouched; one inside the recording may
+// fade its last few milliseconds (see kDeclickFrames).
 int64_t PlaybackDevice::pull(const Recording& recording, int16_t* out, int frames)
 {
     const int64_t loopFrame = loopFrame_.load(std::memory_order_relaxed);
@@ -227,7 +263,11 @@ int64_t PlaybackDevice::pull(const Recording& recording, int16_t* out, int frame
         }
         const int64_t count = std::clamp<int64_t>(end - consumed, 0, frames - written);
         if (count > 0) {
-            recording.copyFrames(consumed, out + written * AudioOutput::kChannels, count);
+            int16_t* to = out + written * AudioOutput::kChannels;
+            recording.copyFrames(consumed, to, count);
+            const bool inside = splice && !(complete && end == available);
+            if (inside && consumed + count > end - kDeclickFrames && end > kDeclickFrames && jumpIsAudible(recording, end))
+                fadeBeforeSplice(to, consumed, count, end);
             consumed += count;
             written += count;
         }

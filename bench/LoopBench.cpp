@@ -1,3 +1,4 @@
+// Usage: bench_loop [program folder] | bench_loop --capture OUTPUT.raw RECORDING DIVISOR (0: lead 0)
 // Every recording of the pack looped through the real device into SDL's disk driver, as the
 // poll tick arms it: how far each loop period is from its loop point, what silence the seam
 // adds, and how large the step at the seam is next to the music's own steps around it.
@@ -37,6 +38,7 @@ struct SeamFigures {
     std::vector<double> addedSilence;     // ms
     int seamStep = 0;                     // largest sample step across a seam
     int surroundingStep = 0;              // largest step within 50 ms of the seams
+    int64_t firstStart = 0;               // output frame at which the recording first starts
     QString failure;
 };
 
@@ -89,12 +91,46 @@ int64_t zeroFramesBefore(const std::vector<int16_t>& s, int64_t frame)
     return count;
 }
 
-SeamFigures measure(const Piece& piece, const std::string& raw)
+// The seams of a captured loop of `file` that comes round at `point` ms, from its first sound on.
+SeamFigures analyse(const std::vector<int16_t>& out, const std::vector<int16_t>& file, int64_t point, int seams)
 {
     SeamFigures figures;
+    const int64_t loopFrames = loopFrameFor(point, int64_t(file.size() / 2));
+    const int64_t firstSound = firstSoundFrame(file);
+    // Where the recording first starts: at the output's first sound, or later in a capture
+    // that played something else before it.
+    int64_t start = firstSoundFrame(out) - firstSound;
+    while (start + firstSound < int64_t(out.size() / 2) && !matchesOpening(out, start, file, firstSound))
+        ++start;
+    if (!matchesOpening(out, start, file, firstSound)) {
+        figures.failure = QStringLiteral("the recording is not in the output");
+        return figures;
+    }
+    figures.firstStart = start;
+    const int64_t musicSilenceAtEnd = zeroFramesBefore(file, loopFrames);
+    for (int seam = 1; seams == 0 || seam <= seams; ++seam) {
+        const int64_t restart = findRestart(out, start + loopFrames, file, firstSound);
+        if (restart < 0) {
+            if (seams == 0)
+                break; // as many as the capture holds
+            figures.failure = QStringLiteral("no restart found after pass %1").arg(seam);
+            return figures;
+        }
+        figures.periodMinusPoint.push_back(double(restart - start) * 1000.0 / kLoopFramesPerSecond - double(point));
+        figures.addedSilence.push_back(double(std::max<int64_t>(0, zeroFramesBefore(out, restart) - musicSilenceAtEnd)) *
+                                       1000.0 / kLoopFramesPerSecond);
+        figures.seamStep = std::max(figures.seamStep, stepAt(out, restart));
+        for (int64_t f = restart - kSurroundingFrames; f < restart + kSurroundingFrames; ++f)
+            if (f != restart && f > 0 && (f + 1) * 2 <= int64_t(out.size()))
+                figures.surroundingStep = std::max(figures.surroundingStep, stepAt(out, f));
+        start = restart;
+    }
+    return figures;
+}
+
+SeamFigures measure(const Piece& piece, const std::string& raw)
+{
     const std::string path = piece.path.toStdString();
-    const std::vector<int16_t> file = testing::decodeToDeviceFormat(path);
-    const int64_t total = int64_t(file.size() / 2);
     int64_t point = 0;
     int64_t spliced = 0;
     {
@@ -110,32 +146,35 @@ SeamFigures measure(const Piece& piece, const std::string& raw)
         spliced = device.diagnostics().loopSplices;
     }
     if (spliced <= kSeams)
-        figures.failure = QStringLiteral("only %1 seams").arg(spliced);
+        return {{}, {}, 0, 0, 0, QStringLiteral("only %1 seams").arg(spliced)};
+    return analyse(testing::readRawSamples(raw), testing::decodeToDeviceFormat(path), point, kSeams);
+}
+
+// A capture made elsewhere (the program under Xvfb with SDL's disk driver): the seams of its
+// loop of one recording, each on a line.
+int analyseCapture(const std::string& raw, const std::string& recording, int divisor)
+{
     const std::vector<int16_t> out = testing::readRawSamples(raw);
-    const int64_t loopFrames = loopFrameFor(point, total);
-    const int64_t firstSound = firstSoundFrame(file);
-    int64_t start = firstSoundFrame(out) - firstSound;
-    if (!matchesOpening(out, start, file, firstSound)) {
-        figures.failure = QStringLiteral("the output does not start with the file");
-        return figures;
+    const std::vector<int16_t> file = testing::decodeToDeviceFormat(recording);
+    const int64_t length = loopFramesToMs(int64_t(file.size() / 2));
+    const LoopLeadRule rule = divisor > 0 ? LoopLeadRule{LoopLeadRule::Divide, divisor} : LoopLeadRule{};
+    const int64_t point = length - leadOf(length, rule);
+    if (point <= 0) {
+        std::printf("no loop point in %s\n", recording.c_str());
+        return 1;
     }
-    const int64_t musicSilenceAtEnd = zeroFramesBefore(file, loopFrames);
-    for (int seam = 1; seam <= kSeams; ++seam) {
-        const int64_t restart = findRestart(out, start + loopFrames, file, firstSound);
-        if (restart < 0) {
-            figures.failure = QStringLiteral("no restart found after pass %1").arg(seam);
-            return figures;
-        }
-        figures.periodMinusPoint.push_back(double(restart - start) * 1000.0 / kLoopFramesPerSecond - double(point));
-        figures.addedSilence.push_back(double(std::max<int64_t>(0, zeroFramesBefore(out, restart) - musicSilenceAtEnd)) *
-                                       1000.0 / kLoopFramesPerSecond);
-        figures.seamStep = std::max(figures.seamStep, stepAt(out, restart));
-        for (int64_t f = restart - kSurroundingFrames; f < restart + kSurroundingFrames; ++f)
-            if (f != restart && f > 0)
-                figures.surroundingStep = std::max(figures.surroundingStep, stepAt(out, f));
-        start = restart;
+    std::printf("loop point %lld ms of %lld ms\n", (long long)point, (long long)length);
+    const SeamFigures f = analyse(out, file, point, 0);
+    if (!f.failure.isEmpty()) {
+        std::printf("%s\n", qPrintable(f.failure));
+        return 1;
     }
-    return figures;
+    for (size_t i = 0; i < f.periodMinusPoint.size(); ++i)
+        std::printf("seam %zu: period - loop point %.3f ms, silence added %.3f ms\n", i + 1, f.periodMinusPoint[i],
+                    f.addedSilence[i]);
+    std::printf("first start at %.3f s\n", double(f.firstStart) / kLoopFramesPerSecond);
+    std::printf("largest step at a seam %d, within 50 ms of them %d\n", f.seamStep, f.surroundingStep);
+    return 0;
 }
 
 std::vector<Piece> pack(const ContentFolder& folder)
@@ -159,6 +198,8 @@ std::vector<Piece> pack(const ContentFolder& folder)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
+    if (argc == 5 && std::string(argv[1]) == "--capture")
+        return analyseCapture(argv[2], argv[3], std::atoi(argv[4]));
     const QString programFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QCoreApplication::applicationDirPath();
     const ContentFolder folder(programFolder);
     if (!QFileInfo::exists(folder.riffRecording(1))) {

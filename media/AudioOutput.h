@@ -26,10 +26,14 @@ public:
     virtual void lock() = 0;
     virtual void unlock() = 0;
     virtual std::string name() const = 0;
+    // Whether a recording is open. A sound server stream is kept only while one is, and for a
+    // second after, so an idle program holds no stream on the desktop's server.
+    virtual void setInUse(bool inUse) { (void)inUse; }
 };
 
 enum class OutputChoice {
-    SoundDeviceOrNull, // the system's sound device through SDL; the clock-driven null output if none opens
+    SoundDeviceOrNull, // the system's sound device through SDL, watched: the clock carries playback on while
+                       // it is lost, until one opens again; the clock-driven null output if none opens at first
     NullOnly,          // the clock-driven null output (timing tests, benchmarks)
 };
 

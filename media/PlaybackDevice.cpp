@@ -171,6 +171,7 @@ std::string PlaybackDevice::open(const std::string& path)
         playing_.store(false, std::memory_order_relaxed);
     }
     recording_ = std::move(recording);
+    out.setInUse(true);
     return {};
 }
 
@@ -185,6 +186,7 @@ void PlaybackDevice::close()
         consumed_.store(0, std::memory_order_relaxed);
         loopFrame_.store(0, std::memory_order_relaxed);
     }
+    output_->setInUse(false);
     disposer_->dispose(std::move(recording_));
 }
 

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "tests/support/TempFolder.h"
+
+#include <QProcess>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zupfomat::testing {
+
+// A private PulseAudio server with one null sink, as a desktop's sound server would be, in a
+// runtime folder of its own. It can be killed and started again on the same socket, and what
+// reaches the sink is recorded from its monitor all the time the server runs. Everything it
+// starts it stops, by process id.
+//
+// The recorder asks for 10 ms of latency, which keeps the null sink running in small blocks as
+// a card's sink does; an idle null sink sleeps in blocks of two seconds, and a new stream would
+// wait for the end of one before it is played.
+class PulseServer {
+public:
+    static constexpr const char* kSink = "zupfomat_test";
+
+    PulseServer();
+    ~PulseServer();
+    PulseServer(const PulseServer&) = delete;
+    PulseServer& operator=(const PulseServer&) = delete;
+
+    static bool available(); // pulseaudio, parec and pactl are installed
+
+    // Starts the server and waits until it answers; false when it does not within 5 s.
+    bool start();
+    // Ends it at once, as a crash or a session restart would.
+    void kill();
+    bool running() const;
+    // The address clients use (PULSE_SERVER); the socket stays the same across restarts.
+    std::string address() const;
+    // Points this process's clients (SDL, libpulse) at the server, or at one that is never there.
+    void useForThisProcess() const;
+    static void useNoServerForThisProcess(const TempFolder& folder);
+
+    // What reached the sink (S16 stereo 44.1 kHz) from startCapture on.
+    void startCapture();
+    std::vector<int16_t> capturedSoFar() const;
+    // Waits a moment for the recorder to write out what it holds, then returns it all.
+    std::vector<int16_t> stopCapture();
+
+    // The playback streams on the server now.
+    int playbackStreams() const;
+
+private:
+    QProcessEnvironment clientEnvironment() const;
+    QString runtimeFolder() const;
+    bool startRecorder();
+    bool sinkRunsInSmallBlocks() const;
+
+    TempFolder folder_;
+    std::unique_ptr<QProcess> server_;
+    std::unique_ptr<QProcess> recorder_;
+    int64_t captureFrom_ = 0; // bytes of the recording before startCapture
+};
+
+} // namespace zupfomat::testing

@@ -57,6 +57,7 @@ tsan: deps
 bench: content
 	$(BUILD)/bench_media
 	$(BUILD)/bench_loop
+	$(BUILD)/bench_sound_server
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench_window
 	xvfb-run -a $(BUILD)/bench_window
 	xvfb-run -a bench/startup.sh $(BUILD)/zupfomat

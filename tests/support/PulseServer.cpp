@@ -51,10 +51,11 @@ QString PulseServer::runtimeFolder() const { return folder_.qpath(QStringLiteral
 
 std::string PulseServer::address() const { return "unix:" + folder_.path("runtime/native"); }
 
+// The fixture's own tools (its recorder, pactl) use a socket of their own, open from the start.
 QProcessEnvironment PulseServer::clientEnvironment() const
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("PULSE_SERVER"), QString::fromStdString(address()));
+    environment.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + folder_.qpath(QStringLiteral("runtime/fixture")));
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeFolder());
     return environment;
 }
@@ -83,7 +84,9 @@ bool PulseServer::start()
     server_->setStandardOutputFile(folder_.qpath(QStringLiteral("server.log")), QIODevice::Append);
     server_->setStandardErrorFile(folder_.qpath(QStringLiteral("server.log")), QIODevice::Append);
     const QString socket = QString::fromStdString(folder_.path("runtime/native"));
-    QFile::remove(socket); // a killed server leaves its socket behind
+    const QString fixtureSocket = folder_.qpath(QStringLiteral("runtime/fixture"));
+    QFile::remove(socket); // a killed server leaves its sockets behind
+    QFile::remove(fixtureSocket);
     server_->start(QStringLiteral("pulseaudio"),
                    {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
                     QStringLiteral("--use-pid-file=no"), QStringLiteral("--disallow-exit"),
@@ -91,12 +94,23 @@ bool PulseServer::start()
                     QStringLiteral("-L"),
                     QStringLiteral("module-null-sink sink_name=%1 rate=44100 channels=2 format=s16le").arg(QLatin1String(kSink)),
                     QStringLiteral("-L"),
-                    QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=%1").arg(socket)});
+                    QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=%1").arg(fixtureSocket)});
     if (!server_->waitForStarted(3000))
         return false;
     const bool answers = waitUntil(
         [&] { return runQuietly(QStringLiteral("pactl"), {QStringLiteral("info")}, clientEnvironment()); }, 5s);
-    return answers && startRecorder() && waitUntil([&] { return sinkRunsInSmallBlocks(); }, 5s);
+    if (!answers || !startRecorder() || !waitUntil([&] { return sinkRunsInSmallBlocks(); }, 5s))
+        return false;
+    // The sink's thread is still asleep in the first block it began with; suspending and
+    // resuming it starts its timer afresh at the small blocks.
+    for (const char* suspended : {"1", "0"})
+        runQuietly(QStringLiteral("pactl"),
+                   {QStringLiteral("suspend-sink"), QLatin1String(kSink), QLatin1String(suspended)}, clientEnvironment());
+    // Only now may the program connect: its stream meets a sink that runs as a card's would.
+    return runQuietly(QStringLiteral("pactl"),
+                      {QStringLiteral("load-module"), QStringLiteral("module-native-protocol-unix"),
+                       QStringLiteral("auth-anonymous=1"), QStringLiteral("socket=%1").arg(socket)},
+                      clientEnvironment());
 }
 
 bool PulseServer::startRecorder()

@@ -1,4 +1,5 @@
 // Usage: bench_loop [program folder] | bench_loop --capture OUTPUT.raw RECORDING DIVISOR (0: lead 0)
+//        | bench_loop --map OUTPUT.raw RECORDING
 // Every recording of the pack looped through the real device into SDL's disk driver, as the
 // poll tick arms it: how far each loop period is from its loop point, what silence the seam
 // adds, and how large the step at the seam is next to the music's own steps around it.
@@ -193,11 +194,36 @@ std::vector<Piece> pack(const ContentFolder& folder)
     return pieces;
 }
 
+// Which part of the recording each half second of a capture holds: to hear where playback went
+// on after the sound server was gone for a while.
+int mapCapture(const std::string& raw, const std::string& recording)
+{
+    const std::vector<int16_t> out = testing::readRawSamples(raw);
+    const std::vector<int16_t> file = testing::decodeToDeviceFormat(recording);
+    constexpr int64_t kStep = kLoopFramesPerSecond / 2;
+    constexpr int64_t kProbe = 1024;
+    for (int64_t at = 0; (at + kProbe) * 2 <= int64_t(out.size()); at += kStep) {
+        const auto begin = out.begin() + at * 2;
+        const bool silent = std::all_of(begin, begin + kProbe * 2, [](int16_t s) { return s == 0; });
+        const auto found = silent ? file.end() : std::search(file.begin(), file.end(), begin, begin + kProbe * 2);
+        if (silent)
+            std::printf("capture %7.3f s: silence\n", double(at) / kLoopFramesPerSecond);
+        else if (found == file.end())
+            std::printf("capture %7.3f s: not the recording\n", double(at) / kLoopFramesPerSecond);
+        else
+            std::printf("capture %7.3f s: recording at %7.3f s\n", double(at) / kLoopFramesPerSecond,
+                        double((found - file.begin()) / 2) / kLoopFramesPerSecond);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
+    if (argc == 4 && std::string(argv[1]) == "--map")
+        return mapCapture(argv[2], argv[3]);
     if (argc == 5 && std::string(argv[1]) == "--capture")
         return analyseCapture(argv[2], argv[3], std::atoi(argv[4]));
     const QString programFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QCoreApplication::applicationDirPath();

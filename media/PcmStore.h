@@ -25,6 +25,7 @@ public:
 
     // Writer side. Appends up to `frames` interleaved frames; returns how many fitted.
     int64_t append(const int16_t* samples, int64_t frames);
+    int64_t appendedFrames() const { return written_; }
     // Makes everything appended so far visible to readers.
     void publish() { published_.store(written_, std::memory_order_release); }
 

@@ -65,6 +65,7 @@ private:
 namespace {
 
 static_assert(Recording::kSampleRate == kLoopFramesPerSecond, "loop points are counted in the device's frames");
+static_assert(Recording::kMaxFrames <= PcmStore::kCapacityFrames, "the store holds the longest recording");
 
 int64_t framesToMs(int64_t frames) { return loopFramesToMs(frames); }
 

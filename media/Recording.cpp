@@ -25,6 +25,22 @@ constexpr int64_t kStreamProbeBytes = 256 * 1024;
 // Guard against a read that never returns during open (network file systems, FIFOs).
 constexpr auto kOpenDeadline = std::chrono::milliseconds(250);
 
+// What a real recording can be; a header that claims more or less is damaged or hostile, and
+// converting 1 Hz up to 44.1 kHz would make one packet hundreds of megabytes.
+constexpr int kLowestSampleRate = 8000;
+constexpr int kHighestSampleRate = 384000;
+constexpr int kMostChannels = 8;
+// The most any one conversion writes, whatever a packet claims: 8192 frames, 32 KiB.
+constexpr int kSliceFrames = 8192;
+// Compressed audio below 4 kbit/s does not exist: a longer duration in the header is damaged.
+constexpr int64_t kLowestBytesPerSecond = 500;
+
+bool parametersAreReal(int sampleRate, int channels)
+{
+    return sampleRate >= kLowestSampleRate && sampleRate <= kHighestSampleRate && channels >= 1 &&
+           channels <= kMostChannels;
+}
+
 // Bytes an ID3v2 tag at the start of the file takes, 0 when there is none.
 int64_t id3TagBytes(const std::string& utf8Path)
 {
@@ -39,11 +55,15 @@ int64_t id3TagBytes(const std::string& utf8Path)
     return size + 10;
 }
 
-bool isRegularFile(const std::string& utf8Path)
+// The size of a regular, non-empty file; 0 for anything else.
+int64_t regularFileBytes(const std::string& utf8Path)
 {
     std::error_code error;
     const auto path = std::filesystem::u8path(utf8Path);
-    return std::filesystem::is_regular_file(path, error) && std::filesystem::file_size(path, error) > 0 && !error;
+    if (!std::filesystem::is_regular_file(path, error) || error)
+        return 0;
+    const auto bytes = std::filesystem::file_size(path, error);
+    return error ? 0 : int64_t(bytes);
 }
 
 struct Interrupt {
@@ -115,6 +135,8 @@ struct Recording::Decoder {
                 format->streams[i]->discard = AVDISCARD_ALL; // cover art and the like
         }
         const AVCodecParameters* parameters = format->streams[streamIndex]->codecpar;
+        if (!parametersAreReal(parameters->sample_rate, parameters->ch_layout.nb_channels))
+            return false;
         const AVCodec* decoderCodec = avcodec_find_decoder(parameters->codec_id);
         if (!decoderCodec)
             return false;
@@ -130,15 +152,21 @@ struct Recording::Decoder {
         return packet && frame;
     }
 
-    int64_t estimatedFrames() const
+    // The container's idea of the length, while it is one a file of this size can hold.
+    int64_t estimatedFrames(int64_t fileBytes) const
     {
-        int64_t duration = format->duration;
+        const AVStream* stream = format->streams[streamIndex];
+        int64_t duration = format->duration; // microseconds
         if (duration == AV_NOPTS_VALUE || duration <= 0) {
-            const AVStream* stream = format->streams[streamIndex];
-            if (stream->duration == AV_NOPTS_VALUE || stream->duration <= 0)
+            if (stream->duration == AV_NOPTS_VALUE || stream->duration <= 0 || stream->time_base.num <= 0 ||
+                stream->time_base.den <= 0)
                 return 0;
             duration = av_rescale_q(stream->duration, stream->time_base, AV_TIME_BASE_Q);
         }
+        const int64_t plausibleSeconds = fileBytes / kLowestBytesPerSecond + 1;
+        const int64_t mostSeconds = std::min(plausibleSeconds, Recording::kMaxFrames / kSampleRate);
+        if (duration <= 0 || duration / AV_TIME_BASE >= mostSeconds)
+            return 0;
         return av_rescale(duration, kSampleRate, AV_TIME_BASE);
     }
 
@@ -151,6 +179,8 @@ struct Recording::Decoder {
     bool setUpResampler(const AVFrame* input)
     {
         swr_free(&resampler);
+        if (!parametersAreReal(input->sample_rate, input->ch_layout.nb_channels))
+            return false; // a stream that turns absurd midway ends there
         av_channel_layout_uninit(&inLayout);
         AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
         AVChannelLayout source{};
@@ -171,31 +201,62 @@ struct Recording::Decoder {
         return true;
     }
 
-    // Converts one decoded frame (or, with nullptr, what the resampler still holds) and appends it.
-    void convert(const AVFrame* input, PcmStore& pcm)
+    // Converts one decoded frame (or, with nullptr, what the resampler still holds) and appends
+    // it, in slices whose output never exceeds kSliceFrames. False once nothing more is to be
+    // kept: the frame cannot be converted, or the recording has reached kMaxFrames.
+    bool convert(const AVFrame* input, PcmStore& pcm)
     {
         if (input && !resamplerFits(input) && !setUpResampler(input))
-            return;
+            return false;
         if (!resampler)
-            return;
-        const int inFrames = input ? input->nb_samples : 0;
-        const int room = swr_get_out_samples(resampler, inFrames);
-        if (room <= 0)
-            return;
-        converted.resize(size_t(room) * kChannels);
+            return false;
+        converted.resize(size_t(kSliceFrames) * kChannels);
         uint8_t* out[] = {reinterpret_cast<uint8_t*>(converted.data())};
-        const int made = swr_convert(resampler, out, room, input ? const_cast<const uint8_t**>(input->extended_data) : nullptr,
-                                     inFrames);
-        if (made > 0)
-            pcm.append(converted.data(), made);
+        if (!input) {
+            int made = 0;
+            while ((made = swr_convert(resampler, out, kSliceFrames, nullptr, 0)) > 0)
+                if (!keep(pcm, made))
+                    return false;
+            return true;
+        }
+        const bool planar = av_sample_fmt_is_planar(AVSampleFormat(input->format));
+        const int planes = planar ? input->ch_layout.nb_channels : 1;
+        const int64_t bytesPerFrame =
+            int64_t(av_get_bytes_per_sample(AVSampleFormat(input->format))) * (planar ? 1 : input->ch_layout.nb_channels);
+        // Input frames whose output fits a slice, with room for what the resampler holds back.
+        const int sliceIn = std::max(1, int(int64_t(kSliceFrames / 2) * input->sample_rate / kSampleRate));
+        for (int from = 0; from < input->nb_samples;) {
+            const int count = std::min(sliceIn, input->nb_samples - from);
+            if (swr_get_out_samples(resampler, count) > kSliceFrames)
+                return false; // the resampler holds more than it ever should
+            const uint8_t* in[kMostChannels] = {};
+            for (int plane = 0; plane < planes; ++plane)
+                in[plane] = input->extended_data[plane] + from * bytesPerFrame;
+            const int made = swr_convert(resampler, out, kSliceFrames, in, count);
+            if (made < 0 || (made > 0 && !keep(pcm, made)))
+                return false;
+            from += count;
+        }
+        return true;
     }
 
-    void receiveFrames(PcmStore& pcm)
+    // Appends converted frames up to the cap; false once it is reached.
+    bool keep(PcmStore& pcm, int frames)
     {
-        while (avcodec_receive_frame(codec, frame) >= 0) {
-            convert(frame, pcm);
+        const int64_t room = Recording::kMaxFrames - pcm.appendedFrames();
+        pcm.append(converted.data(), std::min<int64_t>(frames, room));
+        return frames < room;
+    }
+
+    // False once nothing more is to be kept (see convert).
+    bool receiveFrames(PcmStore& pcm)
+    {
+        bool more = true;
+        while (more && avcodec_receive_frame(codec, frame) >= 0) {
+            more = convert(frame, pcm);
             av_frame_unref(frame);
         }
+        return more;
     }
 };
 
@@ -206,13 +267,14 @@ std::unique_ptr<Recording> Recording::open(const std::string& utf8Path)
     // Broken files are expected and handled; FFmpeg's warnings about them would only clutter stderr.
     static const bool quiet = (av_log_set_level(AV_LOG_FATAL), true);
     (void)quiet;
-    if (!isRegularFile(utf8Path))
+    const int64_t fileBytes = regularFileBytes(utf8Path);
+    if (fileBytes <= 0)
         return nullptr;
     std::unique_ptr<Recording> recording(new Recording);
     recording->decoder_ = std::make_unique<Decoder>();
     if (!recording->decoder_->openInput(utf8Path, recording->stopRequested_))
         return nullptr;
-    recording->estimatedFrames_ = recording->decoder_->estimatedFrames();
+    recording->estimatedFrames_ = recording->decoder_->estimatedFrames(fileBytes);
     recording->worker_ = std::thread([r = recording.get()] { r->decodeAll(); });
     return recording;
 }
@@ -234,19 +296,20 @@ int64_t Recording::lengthFrames() const
 void Recording::decodeAll()
 {
     Decoder& d = *decoder_;
-    while (!stopRequested_.load(std::memory_order_relaxed)) {
+    bool more = true;
+    while (more && !stopRequested_.load(std::memory_order_relaxed)) {
         const int read = av_read_frame(d.format, d.packet);
         if (read < 0)
             break; // end of file, or a truncated or broken file: keep what was decoded
         if (d.packet->stream_index == d.streamIndex && avcodec_send_packet(d.codec, d.packet) >= 0)
-            d.receiveFrames(pcm_);
+            more = d.receiveFrames(pcm_);
         av_packet_unref(d.packet);
         pcm_.publish();
     }
-    if (!stopRequested_.load(std::memory_order_relaxed)) {
+    if (more && !stopRequested_.load(std::memory_order_relaxed)) {
         avcodec_send_packet(d.codec, nullptr);
-        d.receiveFrames(pcm_);
-        d.convert(nullptr, pcm_); // the resampler holds back the last few frames until flushed
+        if (d.receiveFrames(pcm_))
+            d.convert(nullptr, pcm_); // the resampler holds back the last few frames until flushed
         pcm_.publish();
     }
     complete_.store(true, std::memory_order_release);

@@ -17,6 +17,9 @@ class Recording {
 public:
     static constexpr int kSampleRate = 44100;
     static constexpr int kChannels = PcmStore::kChannels;
+    // The longest recording kept: an hour, some 635 MB of PCM. A file that decodes to more ends
+    // there, and its length says so.
+    static constexpr int64_t kMaxFrames = int64_t(60) * 60 * kSampleRate;
 
     // Returns nullptr when the path is not a regular file or holds no decodable audio stream.
     static std::unique_ptr<Recording> open(const std::string& utf8Path);

@@ -8,9 +8,9 @@ PACKAGES := cmake g++ make pkg-config qt6-base-dev \
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsdl2-dev \
   libfluidsynth-dev libjack-jackd2-dev fluid-soundfont-gm libgif-dev \
   fonts-liberation fonts-comic-neue fonts-freefont-ttf \
-  xvfb imagemagick xdotool pulseaudio pulseaudio-utils
+  xvfb imagemagick xdotool pulseaudio pulseaudio-utils clang
 
-.PHONY: deps build content run test test-asan tsan bench clean
+.PHONY: deps build content run test test-asan tsan fuzz fuzz-build fuzz-smoke bench clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -42,6 +42,7 @@ run: content
 test: build content
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 	$(MAKE) test-asan
+	$(MAKE) fuzz-smoke
 
 # The media code shares state with the audio thread: run it under the sanitizers too.
 test-asan: deps
@@ -52,7 +53,36 @@ test-asan: deps
 tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DZUPFOMAT_SANITIZE=thread
 	cmake --build build-tsan -j$(JOBS) --target media_tests
-	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -L media
+	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" ctest --output-on-failure -L media
+
+# Fuzzing: libFuzzer targets for command texts, answer texts and files (fuzz/), seeded with small
+# recordings the build makes, plus every input that ever failed (tests/fuzz/regressions/).
+FUZZ_TARGETS := command answer file
+FUZZ_SMOKE_RUNS := command=20000 answer=50000 file=400
+FUZZ_SECONDS ?= 300
+
+fuzz-build: build
+	$(BUILD)/fuzz_seeds build-fuzz/seeds
+	cmake -S fuzz -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build-fuzz -j$(JOBS)
+
+# A smoke, not a campaign: a fixed number of runs on the seeds and the regressions.
+fuzz-smoke: fuzz-build
+	@for pair in $(FUZZ_SMOKE_RUNS); do t=$${pair%%=*}; runs=$${pair##*=}; \
+	  mkdir -p build-fuzz/corpus/$$t && \
+	  echo "fuzz smoke $$t: $$runs runs" && \
+	  build-fuzz/fuzz_$$t -runs=$$runs -timeout=20 -rss_limit_mb=4096 -print_final_stats=1 \
+	    -artifact_prefix=build-fuzz/failed-$$t- build-fuzz/corpus/$$t build-fuzz/seeds/$$t tests/fuzz/regressions/$$t \
+	    2>build-fuzz/$$t.log || { tail -40 build-fuzz/$$t.log; exit 1; }; \
+	  grep -E "stat::number_of_executed_units|stat::peak_rss_mb" build-fuzz/$$t.log; \
+	done
+
+fuzz: fuzz-build
+	@for t in $(FUZZ_TARGETS); do mkdir -p build-fuzz/corpus/$$t; \
+	  build-fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=20 -rss_limit_mb=4096 -print_final_stats=1 \
+	    -artifact_prefix=build-fuzz/failed-$$t- build-fuzz/corpus/$$t build-fuzz/seeds/$$t tests/fuzz/regressions/$$t \
+	    2>build-fuzz/$$t.log; status=$$?; tail -12 build-fuzz/$$t.log; [ $$status = 0 ] || exit 1; \
+	done
 
 bench: content
 	$(BUILD)/bench_media
@@ -63,4 +93,4 @@ bench: content
 	xvfb-run -a bench/startup.sh $(BUILD)/zupfomat
 
 clean:
-	rm -rf $(BUILD) build-asan build-tsan
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz

@@ -159,4 +159,49 @@ std::vector<int16_t> readRawSamples(const std::string& path)
     return samples;
 }
 
+namespace {
+
+std::string littleEndian(uint64_t value, int bytes)
+{
+    std::string out;
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(char((value >> (8 * i)) & 0xff));
+    return out;
+}
+
+} // namespace
+
+bool damageWma(const std::string& path, WmaDamage damage)
+{
+    // The WAVEFORMATEX of the wmav2 stream (format tag, channels, samples a second), and the ASF
+    // file properties object, whose play duration (100 ns units) is 64 bytes in.
+    static const std::string waveFormat("\x61\x01\x02\x00\x44\xac\x00\x00", 8);
+    static const std::string fileProperties("\xa1\xdc\xab\x8c\x47\xa9\xcf\x11\x8e\xe4\x00\xc0\x0c\x20\x53\x65", 16);
+    struct Patch {
+        const std::string& marker;
+        size_t offset;
+        std::string bytes;
+    };
+    const Patch patch = [&]() -> Patch {
+        switch (damage) {
+        case WmaDamage::SampleRate1Hz: return {waveFormat, 4, littleEndian(1, 4)};
+        case WmaDamage::SampleRate4GHz: return {waveFormat, 4, littleEndian(0xfffffff0u, 4)};
+        case WmaDamage::Channels200: return {waveFormat, 2, littleEndian(200, 2)};
+        case WmaDamage::PlayDurationHuge: return {fileProperties, 64, littleEndian(0x7fffffffffffffffull, 8)};
+        case WmaDamage::PlayDurationNegative: return {fileProperties, 64, littleEndian(0x8000000000000001ull, 8)};
+        case WmaDamage::PlayDurationADay: return {fileProperties, 64, littleEndian(864000000000ull, 8)};
+        }
+        return {waveFormat, 0, {}};
+    }();
+    std::ifstream in(path, std::ios::binary);
+    std::string data{std::istreambuf_iterator<char>(in), {}};
+    in.close();
+    const size_t at = data.find(patch.marker);
+    if (at == std::string::npos || patch.bytes.empty())
+        return false;
+    data.replace(at + patch.offset, patch.bytes.size(), patch.bytes);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << data;
+    return true;
+}
+
 } // namespace zupfomat::testing

@@ -18,6 +18,11 @@ bool writeMp3(const std::string& path, double seconds, int sampleRate = 44100, i
               content::BitRateMode mode = content::BitRateMode::Constant, bool xingHeader = true,
               int coverSide = 0);
 
+// Damages one header field of a WMA that writeWma made (stereo 44.1 kHz), as one flipped field
+// in a user's file would. False when the field is not found.
+enum class WmaDamage { SampleRate1Hz, SampleRate4GHz, Channels200, PlayDurationHuge, PlayDurationNegative, PlayDurationADay };
+bool damageWma(const std::string& path, WmaDamage damage);
+
 // The file decoded by FFmpeg and converted to the device's format (stereo S16, 44.1 kHz).
 std::vector<int16_t> decodeToDeviceFormat(const std::string& path);
 int64_t decodedMs(const std::string& path);

@@ -1,3 +1,4 @@
+#include "content/Generator.h"
 #include "content/NoteFormat.h"
 #include "content/SheetRenderer.h"
 
@@ -136,6 +137,44 @@ private slots:
                     QVERIFY(darkPixelsAround(sheet, x, layout.tabLineY(string) - 3, 1) == 0);
             }
         }
+    }
+
+    // The lesson pieces teach a pentatonic scale: every note is in it, a bend goes up to a note
+    // of it, and each piece comes home to the root.
+    void lessonsStayInTheirScale_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("root"); // pitch class
+        QTest::addColumn<QList<int>>("scale");
+        const QList<int> aMinor = {9, 0, 2, 4, 7};
+        const QList<int> cMajor = {0, 2, 4, 7, 9};
+        QTest::newRow("minor exercise") << "lesson-moll-exercise" << 9 << aMinor;
+        QTest::newRow("minor example") << "lesson-moll-beispiel" << 9 << aMinor;
+        QTest::newRow("major exercise") << "lesson-dur-exercise" << 0 << cMajor;
+        QTest::newRow("major example") << "lesson-dur-beispiel" << 0 << cMajor;
+    }
+
+    void lessonsStayInTheirScale()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, root);
+        QFETCH(QList<int>, scale);
+        const QString notes = QFileInfo(QStringLiteral(__FILE__)).dir().filePath(QStringLiteral("../../content/notes/"));
+        Score score;
+        QString error;
+        QVERIFY2(loadScore(notes + name + ".txt", &score, &error), qPrintable(error));
+        int last = -1;
+        for (const Event& event : score.events) {
+            for (const FrettedNote& note : event.notes) {
+                const int pitch = midiNote(note);
+                const QString where = QStringLiteral("string %1 fret %2").arg(note.string).arg(note.fret);
+                QVERIFY2(scale.contains(pitch % 12), qPrintable(where + " is outside the scale"));
+                if (note.technique == Technique::Bend)
+                    QVERIFY2(scale.contains((pitch + 2) % 12), qPrintable(where + " bends to a note outside the scale"));
+                last = pitch;
+            }
+        }
+        QCOMPARE(last % 12, root);
     }
 };
 

@@ -2,58 +2,148 @@
 
 #include "content/Synth.h"
 
+#include <algorithm>
+#include <cassert>
 #include <cmath>
-#include <cstring>
 
 namespace zupfomat::content {
 namespace {
 
-constexpr int kKick = 36, kSnare = 38, kClosedHat = 42, kOpenHat = 46, kRide = 51, kCrash = 49, kSideStick = 37,
-              kTomLow = 45, kPedalHat = 44;
+using namespace drum;
+
+// How a rhythm is written: a groove of one or two bars that runs through the phrase, and the
+// fill that takes the phrase's last bar. A groove lane the fill does not name rests there.
+struct Groove {
+    const char* file;
+    double tempo;
+    int beatsPerBar;
+    int stepsPerBar;
+    std::vector<DrumLane> groove;
+    std::vector<DrumLane> fill;
+};
+
+std::string& laneFor(RhythmPattern& rhythm, int key)
+{
+    for (DrumLane& lane : rhythm.lanes) {
+        if (lane.key == key)
+            return lane.pattern;
+    }
+    const size_t steps = size_t(rhythm.stepsPerBar) * size_t(rhythm.bars);
+    rhythm.lanes.push_back({key, std::string(steps, '-')});
+    return rhythm.lanes.back().pattern;
+}
+
+RhythmPattern phrase(const Groove& g)
+{
+    RhythmPattern rhythm{g.file, g.tempo, g.beatsPerBar, g.stepsPerBar, kPhraseBars, {}};
+    const size_t fillStart = size_t(g.stepsPerBar) * (kPhraseBars - 1);
+    for (const DrumLane& lane : g.groove) {
+        assert(lane.pattern.size() % size_t(g.stepsPerBar) == 0);
+        std::string& steps = laneFor(rhythm, lane.key);
+        for (size_t step = 0; step < fillStart; ++step)
+            steps[step] = lane.pattern[step % lane.pattern.size()];
+    }
+    for (const DrumLane& lane : g.fill) {
+        assert(lane.pattern.size() == size_t(g.stepsPerBar));
+        laneFor(rhythm, lane.key).replace(fillStart, lane.pattern.size(), lane.pattern);
+    }
+    // One crash where the phrase starts again: in every bar it would wash the groove out.
+    laneFor(rhythm, kCrash)[0] = 'x';
+    return rhythm;
+}
 
 } // namespace
 
 const std::vector<RhythmPattern>& rhythmPatterns()
 {
     static const std::vector<RhythmPattern> patterns = {
-        {"rock1.wma", 100, 4, 16, 2,
-         {{kKick, "x-------x-x-----x-------x-x--x--"},
-          {kSnare, "----x-------x-------x-------x-o-"},
-          {kClosedHat, "x-o-x-o-x-o-x-o-x-o-x-o-x-o-x-o-"},
-          {kCrash, "x-------------------------------"}}},
-        {"rock2.wma", 118, 4, 16, 2,
-         {{kKick, "x-----x-x-------x-----x-x-----x-"},
-          {kSnare, "----x-------x-------x-------x---"},
-          {kClosedHat, "xoxoxoxoxoxoxo--xoxoxoxoxoxoxo--"},
-          {kOpenHat, "--------------x---------------x-"}}},
-        {"rock3.wma", 132, 4, 8, 2,
-         {{kKick, "x--xx---x--xx-x-"},
-          {kSnare, "--x---x---x---x-"},
-          {kRide, "xxxxxxxxxxxxxxxx"},
-          {kCrash, "x---------------"}}},
+        phrase({"rock1.wma", 100, 4, 16,
+                {{kKick, "x-------x-x-----x-------x-x--x--"},
+                 {kSnare, "----x-------x-------x-------x-o-"},
+                 {kClosedHat, "x-o-x-o-x-o-x-o-x-o-x-o-x-o-x-o-"}},
+                {{kKick, "x-------x-------"},
+                 {kClosedHat, "x-o-x-o---------"},
+                 {kSnare, "----x---xoxx----"},
+                 {kHighTom, "------------xx--"},
+                 {kMidTom, "--------------x-"},
+                 {kFloorTom, "---------------x"}}}),
+        phrase({"rock2.wma", 118, 4, 16,
+                {{kKick, "x-----x-x-------x-----x-x-----x-"},
+                 {kSnare, "----x-------x-------x-------x---"},
+                 {kClosedHat, "xoxoxoxoxoxoxo--xoxoxoxoxoxoxo--"},
+                 {kOpenHat, "--------------x---------------x-"}},
+                {{kKick, "x-----x-x-------"},
+                 {kClosedHat, "xoxoxoxo--------"},
+                 {kSnare, "----x---xx------"},
+                 {kHighTom, "----------xx----"},
+                 {kMidTom, "------------xx--"},
+                 {kFloorTom, "--------------xx"}}}),
+        // Eighth steps under a ride.
+        phrase({"rock3.wma", 132, 4, 8,
+                {{kKick, "x--xx---x--xx-x-"},
+                 {kSnare, "--x---x---x---x-"},
+                 {kRide, "xxxxxxxxxxxxxxxx"}},
+                {{kKick, "x--x---x"},
+                 {kRide, "xxxx----"},
+                 {kSnare, "--x-xx--"},
+                 {kHighTom, "------x-"},
+                 {kFloorTom, "-------x"}}}),
         // A slow blues: twelve triplet steps a bar.
-        {"blues1.wma", 62, 4, 12, 2,
-         {{kKick, "x-----x--x--x-----x-----"},
-          {kSnare, "---x-----x-----x-----x-o"},
-          {kRide, "x-ox-ox-ox-ox-ox-ox-ox-o"},
-          {kPedalHat, "---x-----x-----x-----x--"}}},
+        phrase({"blues1.wma", 62, 4, 12,
+                {{kKick, "x-----x--x--x-----x-----"},
+                 {kSnare, "---x-----x-----x-----x-o"},
+                 {kRide, "x-ox-ox-ox-ox-ox-ox-ox-o"},
+                 {kPedalHat, "---x-----x-----x-----x--"}},
+                {{kKick, "x-----x-----"},
+                 {kRide, "x-ox-o------"},
+                 {kPedalHat, "---x--------"},
+                 {kSnare, "---x--xox---"},
+                 {kHighTom, "---------x--"},
+                 {kMidTom, "----------x-"},
+                 {kFloorTom, "-----------x"}}}),
         // A shuffle: the swung eighths on the hi-hat.
-        {"blues2.wma", 112, 4, 12, 2,
-         {{kKick, "x-----x-----x-----x--x--"},
-          {kSnare, "---x-----x-----x-----x-o"},
-          {kClosedHat, "x-ox-ox-ox-ox-ox-ox-ox-o"}}},
-        {"pop.wma", 104, 4, 16, 2,
-         {{kKick, "x-----x---x-----x-----x---x---x-"},
-          {kSideStick, "----x-------x-------x-------x---"},
-          {kClosedHat, "x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-"},
-          {kTomLow, "-----------------------------xo-"}}},
-        // 6/8: two dotted-quarter beats, six eighth steps a bar.
-        {"681.wma", 66, 2, 6, 4,
-         {{kKick, "x-----x--x--x-----x-x-x-"},
-          {kSnare, "---x-----x-----x-----xo-"},
-          {kClosedHat, "xoxxoxxoxxoxxoxxoxxoxxox"}}},
+        phrase({"blues2.wma", 112, 4, 12,
+                {{kKick, "x-----x-----x-----x--x--"},
+                 {kSnare, "---x-----x-----x-----x-o"},
+                 {kClosedHat, "x-ox-ox-ox-ox-ox-ox-ox-o"}},
+                {{kKick, "x-----x-----"},
+                 {kClosedHat, "x-ox-o------"},
+                 {kSnare, "---x--x-ox--"},
+                 {kHighTom, "----------x-"},
+                 {kFloorTom, "-----------x"}}}),
+        phrase({"pop.wma", 104, 4, 16,
+                {{kKick, "x-----x---x-----x-----x---x---x-"},
+                 {kSideStick, "----x-------x-------x-------x---"},
+                 {kClosedHat, "x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-"}},
+                {{kKick, "x-----x-------x-"},
+                 {kSideStick, "----x-----------"},
+                 {kClosedHat, "x-x-x-x---------"},
+                 {kSnare, "--------xox-----"},
+                 {kHighTom, "-----------x-x--"},
+                 {kLowTom, "--------------xo"}}}),
+        // 6/8: two dotted-quarter beats, six eighth steps a bar; the hi-hat leans on the
+        // first and fourth eighth so the pulse is felt, the others are ghosted.
+        phrase({"681.wma", 66, 2, 6,
+                {{kKick, "X-----X---o-"},
+                 {kSnare, "---X-----X--"},
+                 {kClosedHat, "XooXooXooXoo"}},
+                {{kKick, "X-----"},
+                 {kClosedHat, "Xoo---"},
+                 {kSnare, "--oX--"},
+                 {kHighTom, "----x-"},
+                 {kFloorTom, "-----x"}}}),
     };
     return patterns;
+}
+
+int hitVelocity(char hit)
+{
+    switch (hit) {
+    case 'X': return 124;
+    case 'x': return 108;
+    case 'o': return 70;
+    default: return 0;
+    }
 }
 
 int64_t barSamples(const RhythmPattern& rhythm)
@@ -72,14 +162,14 @@ RhythmLoop renderRhythm(const RhythmPattern& rhythm, const std::string& soundFon
     // Two passes of the loop; the second, with the first one's ringing in it, is the loop.
     for (int pass = 0; pass < 2; ++pass) {
         for (const DrumLane& lane : rhythm.lanes) {
-            for (int step = 0; step < steps && lane.pattern[step]; ++step) {
-                const char hit = lane.pattern[step];
-                if (hit == '-')
+            for (int step = 0; step < steps && size_t(step) < lane.pattern.size(); ++step) {
+                const int velocity = hitVelocity(lane.pattern[size_t(step)]);
+                if (velocity == 0)
                     continue;
                 NoteEvent n;
                 n.channel = 9;
                 n.key = lane.key;
-                n.velocity = hit == 'x' ? 108 : 70;
+                n.velocity = velocity;
                 const int64_t frame = pass * loopFrames + step * bar / rhythm.stepsPerBar;
                 n.seconds = double(frame) / kRenderRate;
                 n.length = 0.08;

@@ -8,9 +8,19 @@ namespace zupfomat::content {
 
 inline constexpr int kWmaFrameSamples = 2048;
 
+// Every rhythm is a phrase of this many bars: a guitarist counts it through, the fill in its
+// last bar leads back to the crash on its first beat.
+inline constexpr int kPhraseBars = 8;
+
+// General MIDI percussion keys the rhythms play.
+namespace drum {
+inline constexpr int kKick = 36, kSideStick = 37, kSnare = 38, kFloorTom = 43, kClosedHat = 42, kPedalHat = 44,
+                     kLowTom = 45, kOpenHat = 46, kMidTom = 47, kHighTom = 50, kCrash = 49, kRide = 51;
+} // namespace drum
+
 struct DrumLane {
     int key;             // General MIDI percussion key
-    const char* pattern; // a step a character: x loud, o soft, - nothing
+    std::string pattern; // a step a character over the whole phrase: X accented, x loud, o soft, - nothing
 };
 
 struct RhythmPattern {
@@ -24,6 +34,9 @@ struct RhythmPattern {
 
 // The seven backing rhythms in the order of the rhythm list.
 const std::vector<RhythmPattern>& rhythmPatterns();
+
+// The key velocity a step's character plays at; 0 for a rest.
+int hitVelocity(char hit);
 
 // Samples of one bar: the tempo nudged so that a bar is a whole number of WMA frames.
 int64_t barSamples(const RhythmPattern& rhythm);

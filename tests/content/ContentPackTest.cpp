@@ -12,6 +12,8 @@
 #include <QImage>
 #include <QtTest>
 
+#include <set>
+
 using namespace zupfomat;
 using namespace zupfomat::content;
 using namespace std::chrono_literals;
@@ -104,6 +106,58 @@ void addRows(const std::vector<LoopedPiece>& pieces)
     QTest::addColumn<QString>("path");
     for (const LoopedPiece& p : pieces)
         QTest::newRow(qPrintable(QFileInfo(p.path).fileName())) << p.notes << p.kind << p.number << p.tempo << p.path;
+}
+
+// The frame a rhythm's step starts at, as the renderer places it.
+int64_t stepFrame(const RhythmPattern& rhythm, int bar, int step)
+{
+    return bar * barSamples(rhythm) + step * barSamples(rhythm) / rhythm.stepsPerBar;
+}
+
+double energyFrom(const std::vector<int16_t>& pcm, int64_t frame, int64_t frames)
+{
+    double energy = 0;
+    for (size_t i = size_t(frame) * 2; i < size_t(frame + frames) * 2 && i < pcm.size(); ++i)
+        energy += double(pcm[i]) * pcm[i];
+    return energy;
+}
+
+// Snare and tom hits in one bar, from its step `fromStep` on.
+int drumHitsInBar(const RhythmPattern& rhythm, int bar, int fromStep = 0)
+{
+    const std::set<int> fillKeys = {drum::kSnare, drum::kFloorTom, drum::kLowTom, drum::kMidTom, drum::kHighTom};
+    int hits = 0;
+    for (const DrumLane& lane : rhythm.lanes) {
+        for (int step = fromStep; fillKeys.count(lane.key) && step < rhythm.stepsPerBar; ++step)
+            hits += lane.pattern.at(size_t(bar * rhythm.stepsPerBar + step)) != '-';
+    }
+    return hits;
+}
+
+// How much harder a rhythm's beats start than the steps between them: mean energy of the
+// attacks on the beats over that on the other steps. Steps where `lane` rests are left out
+// when a lane is given.
+double beatsOverOffbeats(const std::vector<int16_t>& pcm, const RhythmPattern& rhythm, const std::string& lane = {})
+{
+    constexpr int64_t kAttack = 882; // 20 ms, well before the next step
+    const int stepsPerBeat = rhythm.stepsPerBar / rhythm.beatsPerBar;
+    double beats = 0, offbeats = 0;
+    int beatCount = 0, offbeatCount = 0;
+    for (int bar = 0; bar < rhythm.bars; ++bar) {
+        for (int step = 0; step < rhythm.stepsPerBar; ++step) {
+            if (!lane.empty() && lane.at(size_t(bar * rhythm.stepsPerBar + step)) == '-')
+                continue;
+            const double energy = energyFrom(pcm, stepFrame(rhythm, bar, step), kAttack);
+            if (step % stepsPerBeat == 0) {
+                beats += energy;
+                ++beatCount;
+            } else {
+                offbeats += energy;
+                ++offbeatCount;
+            }
+        }
+    }
+    return beatCount && offbeatCount ? (beats / beatCount) / (offbeats / offbeatCount) : 0;
 }
 
 } // namespace
@@ -300,6 +354,75 @@ private slots:
             QVERIFY2(std::abs(barMs / writtenMs - 1) < 0.01, qPrintable(QStringLiteral("%1: a bar of %2 ms, written %3 ms")
                                                                          .arg(rhythm.file).arg(barMs).arg(writtenMs)));
         }
+    }
+
+    // Every rhythm is a phrase of eight bars of whole WMA frames, each lane written over all of
+    // it: a lane cut short would fall silent for the rest of the loop.
+    void rhythmsArePhrasesOfWholeFrames()
+    {
+        for (int i = 0; i < ContentFolder::kRhythmCount; ++i) {
+            const RhythmPattern& rhythm = rhythmPatterns()[size_t(i)];
+            QCOMPARE(rhythm.bars, 8);
+            QCOMPARE(barSamples(rhythm) % kWmaFrameSamples, 0);
+            for (const DrumLane& lane : rhythm.lanes)
+                QCOMPARE(lane.pattern.size(), size_t(rhythm.stepsPerBar * 8));
+            QCOMPARE(decodedFrames(content.rhythmRecording(i)), barSamples(rhythm) * 8);
+        }
+    }
+
+    // One crash opens the phrase, on its first step and nowhere else; in the recording the
+    // first bar stands out from bar 5, which plays the same groove without it.
+    void aCrashOpensThePhraseOnly()
+    {
+        for (int i = 0; i < ContentFolder::kRhythmCount; ++i) {
+            const RhythmPattern& rhythm = rhythmPatterns()[size_t(i)];
+            std::string crashes;
+            for (const DrumLane& lane : rhythm.lanes) {
+                if (lane.key == drum::kCrash)
+                    crashes += lane.pattern;
+            }
+            const auto hits = std::count_if(crashes.begin(), crashes.end(), [](char step) { return step != '-'; });
+            QVERIFY2(hits == 1 && crashes[0] != '-', rhythm.file);
+            const std::vector<int16_t> pcm = testing::decodeToDeviceFormat(content.rhythmRecording(i).toStdString());
+            const double first = energyFrom(pcm, 0, barSamples(rhythm));
+            const double fifth = energyFrom(pcm, 4 * barSamples(rhythm), barSamples(rhythm));
+            QVERIFY2(first > 1.15 * fifth, qPrintable(QStringLiteral("%1: bar 1 has %2 times the energy of bar 5")
+                                                          .arg(rhythm.file).arg(first / fifth)));
+        }
+    }
+
+    // A fill leads back to the start: bar 4 or bar 8 has more snare and tom hits than bar 1,
+    // and the last of them in its last beat.
+    void aFillLeadsBackToThePhraseStart()
+    {
+        for (const RhythmPattern& rhythm : rhythmPatterns()) {
+            const int lastBeat = rhythm.stepsPerBar - rhythm.stepsPerBar / rhythm.beatsPerBar;
+            bool filled = false;
+            for (int bar : {3, 7})
+                filled |= drumHitsInBar(rhythm, bar) > drumHitsInBar(rhythm, 0) && drumHitsInBar(rhythm, bar, lastBeat) > 0;
+            QVERIFY2(filled, rhythm.file);
+        }
+    }
+
+    // 6/8 is felt in two dotted quarters: the first and fourth eighth of a bar start harder
+    // than the others, in the recording and in the hi-hat alone, which plays every eighth.
+    void sixEightLeansOnItsDottedQuarters()
+    {
+        const RhythmPattern& rhythm = rhythmPatterns()[6];
+        const std::vector<int16_t> pcm = testing::decodeToDeviceFormat(content.rhythmRecording(6).toStdString());
+        const double mixed = beatsOverOffbeats(pcm, rhythm);
+        QVERIFY2(mixed > 4, qPrintable(QStringLiteral("beats %1 times the eighths").arg(mixed)));
+
+        RhythmPattern hat = rhythm;
+        hat.lanes.erase(std::remove_if(hat.lanes.begin(), hat.lanes.end(),
+                                       [](const DrumLane& lane) { return lane.key != drum::kClosedHat; }),
+                        hat.lanes.end());
+        QCOMPARE(hat.lanes.size(), size_t(1));
+        std::string error;
+        const RhythmLoop alone = renderRhythm(hat, defaultSoundFont(), &error);
+        QVERIFY2(!alone.loop.empty(), error.c_str());
+        const double accent = beatsOverOffbeats(alone.loop, hat, hat.lanes[0].pattern);
+        QVERIFY2(accent > 3, qPrintable(QStringLiteral("hi-hat beats %1 times its other eighths").arg(accent)));
     }
 
     void renderingIsRepeatable()

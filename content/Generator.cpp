@@ -88,21 +88,6 @@ bool writeJpeg(const QImage& image, const QString& path, QString* error)
     return replaceWith(temporary, path, error);
 }
 
-// Under a lick: six small fretboard boxes, one for the cell each stretch of it uses.
-void addCellBoxes(QImage& image, Fretboard board)
-{
-    const QImage cells = paintFretboard(board, QSize(1200, 66));
-    QPainter p(&image);
-    const int boxWidth = (image.width() - 60) / 6 - 12;
-    for (int i = 0; i < 6; ++i) {
-        const QRect source(int(i * cells.width() / 7.0), 0, int(cells.width() / 4.5), cells.height());
-        const QRect target(40 + i * (boxWidth + 12), image.height() - 78, boxWidth, 66);
-        p.drawImage(target, cells, source);
-        p.setPen(QColor(80, 80, 80));
-        p.drawRect(target.adjusted(0, 0, -1, -1));
-    }
-}
-
 bool writePng(const QImage& image, const QString& path, QString* error)
 {
     if (image.save(path, "PNG"))
@@ -354,10 +339,12 @@ bool writeDesignPictures(const QString& notesFolder, const QString& folder, QStr
         const char* notes;
         QSize size;
     };
+    // The licks are drawn at the size their pages show them, with their cells under the tablature.
     const TabPicture tabs[] = {{"P1.bmp", "lesson-moll-exercise", {1242, 140}},
-                               {"P3.gif", "lesson-moll-beispiel", {1548, 231}},
+                               {"P3.gif", "lesson-moll-beispiel", {1266, 216}},
                                {"P4.gif", "lesson-dur-exercise", {1263, 171}},
-                               {"P6.gif", "lesson-dur-beispiel", {1194, 251}}};
+                               {"P6.gif", "lesson-dur-beispiel", {1266, 244}}};
+    constexpr int kTablatureHeight = 122; // its lowest string is drawn at 118
     for (const TabPicture& tab : tabs) {
         Score score;
         if (!loadScore(notesFolder + "/" + tab.notes + ".txt", &score, error))
@@ -367,9 +354,14 @@ bool writeDesignPictures(const QString& notesFolder, const QString& folder, QStr
         style.height = tab.size.height();
         style.tabOnly = true;
         style.numberBars = true;
-        QImage image = renderSheet(score, style);
-        if (tab.size.height() > 200)
-            addCellBoxes(image, Fretboard(tab.notes == std::string("lesson-moll-beispiel") ? 0 : 1));
+        const bool withCells = tab.size.height() > 200;
+        if (withCells)
+            style.height = kTablatureHeight;
+        QImage image(tab.size, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter(&image).drawImage(0, 0, renderSheet(score, style));
+        if (withCells)
+            paintCellDiagrams(image, score, tab.notes == std::string("lesson-moll-beispiel") ? 9 : 0, kTablatureHeight + 2);
         const QString path = folder + "/" + tab.name;
         const bool written = path.endsWith(".gif") ? writeGif(image, path, error)
                                                    : image.convertToFormat(QImage::Format_RGB888).save(path, "BMP");
@@ -380,7 +372,7 @@ bool writeDesignPictures(const QString& notesFolder, const QString& folder, QStr
     }
     return writeGif(paintFretboard(Fretboard::MinorCells, {583, 82}), folder + "/P2.gif", error) &&
            writeGif(paintFretboard(Fretboard::MajorCells, {585, 128}), folder + "/P5.gif", error) &&
-           writeJpeg(paintFretboard(Fretboard::WholeNeck, {613, 84}), folder + "/P7.jpg", error);
+           writeJpeg(paintFretboard(Fretboard::WholeNeck, {1266, 244}), folder + "/P7.jpg", error); // as page 5 shows it
 }
 
 } // namespace zupfomat::content

@@ -33,7 +33,7 @@ std::vector<float> renderJob(const RenderJob& job, const std::string& soundFont,
 std::vector<NoteEvent> scoreNotes(const Score& score, double tempoFactor);
 int programFor(Sound sound);
 
-// Brings the recording to the pack's loudness (see Loudness.h) and converts to S16.
+// Scales to a peak of about -3 dBFS and converts to S16.
 std::vector<int16_t> normalised(const std::vector<float>& samples);
 // A short fade over the last milliseconds, so that a cut-off note ends without a click.
 void fadeOut(std::vector<float>& samples, double seconds);

@@ -1,4 +1,5 @@
 #include "content/Generator.h"
+#include "content/Loudness.h"
 #include "content/Rhythms.h"
 #include "content/Synth.h"
 #include "mainwindow/LoopLead.h"
@@ -463,6 +464,52 @@ private slots:
         // No half-written file under a final name.
         QVERIFY(QDir(broken.qpath("Data/images")).entryList({"*.part"}).isEmpty() || true);
         QVERIFY(!QFile::exists(broken.qpath("Data/images/riff7.gif")));
+    }
+
+    // The meter reads a steady tone at its level and gates out a stretch far below the rest; the
+    // levelling meets the target with its peaks under the ceiling, and a loop whose hardest hit
+    // ends it is limited as a loop: entered anywhere else, it levels to the same sound.
+    void levellingMeetsTheTargetAndKeepsLoopsWhole()
+    {
+        auto tone = [](double seconds, double amplitude) {
+            std::vector<float> s(size_t(seconds * kRenderRate) * 2);
+            for (size_t f = 0; f < s.size() / 2; ++f)
+                s[f * 2] = s[f * 2 + 1] = float(amplitude * std::sin(2 * M_PI * 997.0 * double(f) / kRenderRate));
+            return s;
+        };
+        QVERIFY(std::abs(integratedLoudness(tone(5, 0.1)) - -20.0) < 0.1);
+        std::vector<float> withQuiet = tone(5, 0.1);
+        const std::vector<float> quiet = tone(5, 0.001);
+        withQuiet.insert(withQuiet.end(), quiet.begin(), quiet.end());
+        // Only the blocks that straddle the change count below the tone; ungated it would read -23.
+        QVERIFY(std::abs(integratedLoudness(withQuiet) - -20.0) < 0.3);
+        QVERIFY(std::isinf(integratedLoudness(std::vector<float>(size_t(kRenderRate) * 2))));
+
+        std::vector<float> loop = tone(4, 0.02);
+        const size_t frames = loop.size() / 2;
+        for (size_t hit = frames / 8; hit <= frames; hit += frames / 8) { // the last one ends the loop
+            for (size_t f = hit - 40; f < hit; ++f)
+                loop[f * 2] = loop[f * 2 + 1] = float(0.9 * (1.0 - double(hit - f) / 40));
+        }
+        // The same loop entered elsewhere: levelled, it must sound as the first one does from there.
+        const size_t entry = frames / 2 + 123;
+        std::vector<float> entered(loop.begin() + long(entry * 2), loop.end());
+        entered.insert(entered.end(), loop.begin(), loop.begin() + long(entry * 2));
+        const Levelling levelling = levelToLoudness(loop);
+        levelToLoudness(entered);
+        QVERIFY2(levelling.limitedDb < -6, qPrintable(QString::number(levelling.limitedDb)));
+        QVERIFY(std::abs(integratedLoudness(loop) - kTargetLoudness) < 0.1);
+        QVERIFY(20 * std::log10(truePeak(loop)) <= kTruePeakCeiling + 0.01);
+        double largest = 0;
+        size_t where = 0;
+        for (size_t i = 0; i < loop.size(); ++i) {
+            const double apart = std::abs(double(entered[i]) - loop[(i + entry * 2) % loop.size()]);
+            if (apart > largest) {
+                largest = apart;
+                where = (i / 2 + entry) % frames;
+            }
+        }
+        QVERIFY2(largest < 0.02, qPrintable(QStringLiteral("%1 apart at frame %2 of %3").arg(largest).arg(where).arg(frames)));
     }
 };
 

@@ -210,7 +210,9 @@ private:
         auto lastInUse = Clock::now();
         std::unique_lock<std::mutex> wakeGuard(wakeMutex_);
         while (!stopping_) {
-            wake_.wait_for(wakeGuard, kTick, [this] { return stopping_ || wakeNow_; });
+            // Only the clock needs the short tick; a playing device is looked at ten times a second.
+            const auto nap = carrier_ == Carrier::Clock ? std::chrono::milliseconds(kTick) : kStatusEvery;
+            wake_.wait_for(wakeGuard, nap, [this] { return stopping_ || wakeNow_; });
             if (stopping_)
                 break;
             const bool inUse = inUse_;

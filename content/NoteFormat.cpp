@@ -37,6 +37,7 @@ Technique techniqueFromMark(char mark)
     case 'h': return Technique::HammerOn;
     case 'p': return Technique::PullOff;
     case 'b': return Technique::Bend;
+    case 's': return Technique::Slide;
     default: return Technique::Picked;
     }
 }
@@ -47,6 +48,7 @@ const char* techniqueMark(Technique technique)
     case Technique::HammerOn: return "h";
     case Technique::PullOff: return "p";
     case Technique::Bend: return "b";
+    case Technique::Slide: return "s";
     case Technique::Picked: break;
     }
     return "";
@@ -114,13 +116,30 @@ Event parseWord(const std::string& word, int column)
         const int partColumn = column + int(at);
         std::string fret = colon == std::string::npos ? std::string() : part.substr(colon + 1);
         FrettedNote note;
-        if (!fret.empty() && !std::isdigit(static_cast<unsigned char>(fret.back()))) {
-            note.technique = techniqueFromMark(fret.back());
-            fret.pop_back();
-            if (note.technique == Technique::Picked)
-                throw Fail{partColumn + int(colon + 1 + fret.size()), "unknown technique '" + part.substr(colon + 1 + fret.size()) +
-                                                                         "' (h, p or b)"};
+        // The letters after the fret: at most one way of sounding it (h, p, b, s), and v and m,
+        // which go with any of them.
+        size_t digits = 0;
+        while (digits < fret.size() && std::isdigit(static_cast<unsigned char>(fret[digits])))
+            ++digits;
+        for (size_t k = digits; digits > 0 && k < fret.size() && colon != std::string::npos; ++k) {
+            const char mark = fret[k];
+            const int markColumn = partColumn + int(colon + 1 + k);
+            bool* flag = mark == 'v' ? &note.vibrato : mark == 'm' ? &note.palmMuted : nullptr;
+            if (flag) {
+                if (*flag)
+                    throw Fail{markColumn, std::string("'") + mark + "' twice on one note"};
+                *flag = true;
+                continue;
+            }
+            const Technique technique = techniqueFromMark(mark);
+            if (technique == Technique::Picked)
+                throw Fail{markColumn, "unknown technique '" + fret.substr(k) + "' (h, p, b, s, v or m)"};
+            if (note.technique != Technique::Picked)
+                throw Fail{markColumn, "a note takes only one of h, p, b and s"};
+            note.technique = technique;
         }
+        if (colon != std::string::npos && digits > 0)
+            fret.resize(digits);
         if (colon == std::string::npos || !allDigits(part.substr(0, colon)) || !allDigits(fret))
             throw Fail{partColumn, "expected string:fret, found '" + part + "'"};
         note.string = std::stoi(part.substr(0, colon));
@@ -156,6 +175,10 @@ void parseHeader(Score& score, const std::string& key, const std::string& value,
         if (!sound)
             throw Fail{valueColumn, "sound must be steel, clean, overdrive or distortion"};
         score.sound = *sound;
+    } else if (key == "feel") {
+        if (value != "shuffle" && value != "straight")
+            throw Fail{valueColumn, "feel must be shuffle or straight"};
+        score.shuffle = value == "shuffle";
     } else {
         throw Fail{1, "unknown key '" + key + "'"};
     }
@@ -239,7 +262,10 @@ std::string formatScore(const Score& score)
     out << "title: " << score.title << "\n"
         << "tempo: " << score.tempo << "\n"
         << "meter: " << score.beats << "/" << score.beatValue << "\n"
-        << "sound: " << soundName(score.sound) << "\n\n";
+        << "sound: " << soundName(score.sound) << "\n";
+    if (score.shuffle)
+        out << "feel: shuffle\n";
+    out << "\n";
     size_t event = 0;
     for (size_t bar = 0; bar + 1 < score.barStarts.size(); ++bar) {
         out << "|";
@@ -249,7 +275,8 @@ std::string formatScore(const Score& score)
             if (e.notes.empty())
                 out << "r";
             for (size_t n = 0; n < e.notes.size(); ++n)
-                out << (n ? "+" : "") << e.notes[n].string << ":" << e.notes[n].fret << techniqueMark(e.notes[n].technique);
+                out << (n ? "+" : "") << e.notes[n].string << ":" << e.notes[n].fret << techniqueMark(e.notes[n].technique)
+                    << (e.notes[n].vibrato ? "v" : "") << (e.notes[n].palmMuted ? "m" : "");
             out << "/" << e.durationText;
         }
         out << "  |\n";

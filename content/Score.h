@@ -16,12 +16,15 @@ enum class Technique {
     HammerOn, // "h": from the note before, on the same string, by the fretting hand alone
     PullOff,  // "p"
     Bend,     // "b": bent up a whole tone ("full")
+    Slide,    // "s": slid to from the note before on the same string, not picked again
 };
 
 struct FrettedNote {
     int string = 1; // 1 is the high e, 6 the low E
     int fret = 0;
     Technique technique = Technique::Picked;
+    bool palmMuted = false; // "m": damped by the picking hand's edge, short and dark
+    bool vibrato = false;   // "v": the pitch wavers once the note sounds
 };
 
 // A note, a chord (several strings at once) or, with no notes, a rest.
@@ -38,6 +41,7 @@ struct Score {
     int beats = 4;
     int beatValue = 4;
     Sound sound = Sound::Clean;
+    bool shuffle = false; // "feel: shuffle": eighths are played long-short, as triplets
     std::vector<Event> events;
     std::vector<int> barStarts; // tick of each bar's start; one more at the end
     int lengthTicks() const { return barStarts.empty() ? 0 : barStarts.back(); }

@@ -160,13 +160,39 @@ std::pair<int, int> drawHeads(QPainter& p, const SheetLayout& l, const Event& e,
     return {top, bottom};
 }
 
+// A wavy line from a note onwards, where vibrato and its like are marked.
+void drawWavyLine(QPainter& p, double from, double to, double y)
+{
+    QPainterPath wave;
+    wave.moveTo(from, y);
+    const double half = 2.5; // half a wave
+    for (double x = from; x + half <= to; x += half)
+        wave.quadTo(x + half / 2, y + (int(std::lround((x - from) / half)) % 2 ? 2.5 : -2.5), x + half, y);
+    p.drawPath(wave);
+}
+
 // A hammer-on or pull-off: an arc from the note before, named above the tab; a bend: an arrow
-// up from the fret number, marked "full".
-void drawTechniques(QPainter& p, const SheetLayout& l, const Event& e, int x, int previousX)
+// up from the fret number, marked "full"; a slide: a straight line from the fret before, rising
+// or falling with the pitch, marked "sl."; vibrato: a wavy line above the tab from the note on.
+void drawTechniques(QPainter& p, const SheetLayout& l, const Event& e, int x, const Event* previous, int previousX)
 {
     for (const FrettedNote& n : e.notes) {
         const int y = l.tabLineY(n.string);
-        if (n.technique == Technique::HammerOn || n.technique == Technique::PullOff) {
+        if (n.vibrato)
+            drawWavyLine(p, x - 3, x + 17, l.tabLineY(1) - 8);
+        if (!previous)
+            continue;
+        if (n.technique == Technique::Slide) {
+            int from = n.fret;
+            for (const FrettedNote& before : previous->notes) {
+                if (before.string == n.string)
+                    from = before.fret;
+            }
+            const double rise = n.fret >= from ? l.tabSpacing / 3.0 : -l.tabSpacing / 3.0;
+            p.drawLine(QLineF(previousX + 8, y + rise, x - 8, y - rise));
+            p.setFont(sansFont(8, false));
+            p.drawText(QRect((previousX + x) / 2 - 14, l.tabLineY(1) - 16, 28, 10), Qt::AlignCenter, QStringLiteral("sl."));
+        } else if (n.technique == Technique::HammerOn || n.technique == Technique::PullOff) {
             QPainterPath arc;
             arc.moveTo(previousX + 2, y - l.tabSpacing / 2);
             arc.quadTo((previousX + x) / 2.0, y - l.tabSpacing * 1.3, x - 2, y - l.tabSpacing / 2);
@@ -274,6 +300,67 @@ void drawStemsAndBeams(QPainter& p, const SheetLayout& l, const Score& score,
     }
 }
 
+bool palmMuted(const Event& e)
+{
+    return std::any_of(e.notes.begin(), e.notes.end(), [](const FrettedNote& n) { return n.palmMuted; });
+}
+
+// "P.M." over each run of palm-muted events, a dashed line on to the last of them.
+void drawPalmMutes(QPainter& p, const SheetLayout& l, const Score& score)
+{
+    p.setFont(sansFont(8, false));
+    const int y = l.tabLineY(1) - 11;
+    for (size_t first = 0; first < score.events.size(); ++first) {
+        if (!palmMuted(score.events[first]))
+            continue;
+        size_t last = first;
+        while (last + 1 < score.events.size() && palmMuted(score.events[last + 1]))
+            ++last;
+        const int textLeft = l.eventX[first] - 8;
+        const int textWidth = QFontMetrics(p.font()).horizontalAdvance(QStringLiteral("P.M.")) + 2;
+        p.drawText(QRect(textLeft, y - 5, textWidth, 10), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("P.M."));
+        const int end = l.eventX[last] + 8;
+        if (end > textLeft + textWidth + 2) {
+            p.save();
+            p.setPen(QPen(Qt::black, 1.0, Qt::DashLine));
+            p.drawLine(textLeft + textWidth + 1, y, end, y);
+            p.restore();
+            p.drawLine(end, y - 3, end, y + 3);
+        }
+        first = last;
+    }
+}
+
+// A shuffle: two beamed eighths are played as a quarter and an eighth of a triplet.
+void drawShuffleMark(QPainter& p, int right, int top)
+{
+    p.save();
+    p.setBrush(Qt::black);
+    auto note = [&](double x, double stemTop) {
+        p.drawEllipse(QPointF(x, top + 13), 2.6, 1.9);
+        p.drawLine(QLineF(x + 2.4, top + 13, x + 2.4, stemTop));
+    };
+    const int x = right;
+    note(x, top + 3); // the two eighths, beamed
+    note(x + 9, top + 3);
+    p.setPen(QPen(Qt::black, 2.0, Qt::SolidLine, Qt::FlatCap));
+    p.drawLine(QLineF(x + 2.4, top + 4, x + 11.4, top + 4));
+    p.setPen(QPen(Qt::black, 1.0));
+    p.setFont(sansFont(11, false));
+    p.drawText(QRect(x + 15, top + 2, 12, 14), Qt::AlignCenter, QStringLiteral("="));
+    note(x + 31, top + 5); // quarter and eighth under a triplet bracket
+    note(x + 41, top + 5);
+    p.drawLine(QLineF(x + 43.4, top + 5, x + 46.4, top + 9));
+    p.setBrush(Qt::NoBrush);
+    p.drawLine(QLineF(x + 29, top + 2, x + 29, top));
+    p.drawLine(QLineF(x + 29, top, x + 34, top));
+    p.drawLine(QLineF(x + 41, top, x + 46, top));
+    p.drawLine(QLineF(x + 46, top, x + 46, top + 2));
+    p.setFont(sansFont(8, false));
+    p.drawText(QRect(x + 34, top - 5, 7, 10), Qt::AlignCenter, QStringLiteral("3"));
+    p.restore();
+}
+
 } // namespace
 
 int staffStep(int writtenMidi, bool* sharp)
@@ -346,9 +433,13 @@ QImage renderSheet(const Score& score, const SheetStyle& style)
         p.setFont(sansFont(11, false));
         p.drawText(QRect(l.width - 130, 2, 122, 16), Qt::AlignRight | Qt::AlignVCenter,
                    QStringLiteral("\u2669 = %1").arg(score.tempo));
+        if (score.shuffle)
+            drawShuffleMark(p, l.width - 130 + 122 - QFontMetrics(p.font()).horizontalAdvance(QStringLiteral("\u2669 = %1").arg(score.tempo)) - 58, 3);
     } else {
         p.setFont(sansFont(12, true));
         p.drawText(QRect(8, 2, l.width - 16, 16), Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(score.title));
+        if (score.shuffle)
+            drawShuffleMark(p, l.width - 56, 5);
     }
 
     const int right = l.barX.back();
@@ -406,9 +497,9 @@ QImage renderSheet(const Score& score, const SheetStyle& style)
                 extents[i] = drawHeads(p, l, e, l.eventX[i], sharpInBar);
         }
         drawTabNumbers(p, l, e, l.eventX[i]);
-        if (i > 0)
-            drawTechniques(p, l, e, l.eventX[i], l.eventX[i - 1]);
+        drawTechniques(p, l, e, l.eventX[i], i > 0 ? &score.events[i - 1] : nullptr, i > 0 ? l.eventX[i - 1] : 0);
     }
+    drawPalmMutes(p, l, score);
     if (!style.tabOnly) {
         const int beat = beatTicks(score);
         size_t first = 0;

@@ -56,26 +56,104 @@ int programFor(Sound sound)
     return 27;
 }
 
+namespace {
+
+constexpr double kSlideTime = 0.07;        // seconds the pitch takes to slide, arriving on the beat
+constexpr int kSlideSteps = 10;
+constexpr double kVibratoDelay = 0.12;     // the note speaks plainly before it wavers
+constexpr double kVibratoRate = 5.5;       // Hz
+constexpr double kVibratoDepth = 0.5;      // semitones either way: a quarter tone
+constexpr double kVibratoStep = 1.0 / 60;  // seconds between wheel positions
+constexpr double kMutedLength = 0.5;       // of the note's written length: the hand damps it early
+constexpr int kMutedSofter = 12;           // velocity
+
+void addVibrato(NoteEvent& n, double from, double until, double base)
+{
+    for (double t = from; t < until; t += kVibratoStep)
+        n.glide.push_back({t, base + kVibratoDepth * std::sin(2 * M_PI * kVibratoRate * (t - from))});
+    n.glide.push_back({until, base});
+}
+
+} // namespace
+
 std::vector<NoteEvent> scoreNotes(const Score& score, double tempoFactor)
 {
     const double secondsPerTick = 60.0 / (score.tempo * tempoFactor) / kTicksPerQuarter;
     const int beat = score.beatValue == 8 ? kTicksPerQuarter * 3 / 2 : kTicksPerQuarter;
+    // A shuffle stretches the first eighth of each quarter to two triplet eighths and squeezes
+    // the second into one.
+    const bool swung = score.shuffle && score.beatValue == 4;
+    auto swingTicks = [&](int tick) {
+        const int within = tick % kTicksPerQuarter, half = kTicksPerQuarter / 2;
+        const double moved = within <= half ? within * 4.0 / 3 : 2.0 * half * 2 / 3 + (within - half) * 2.0 / 3;
+        return double(tick - within) + moved;
+    };
     std::vector<NoteEvent> notes;
+    // The note each string still sounds: where it is in notes, the tick its event ends and the
+    // key a slide has taken it to.
+    struct Sounding {
+        int index = -1;
+        int endTick = -1;
+        int key = 0;
+    };
+    Sounding strings[7];
     for (const Event& e : score.events) {
         const bool onBeat = e.start % beat == 0;
         const bool onBar = std::find(score.barStarts.begin(), score.barStarts.end(), e.start) != score.barStarts.end();
+        const double eventSeconds = swung ? swingTicks(e.start) * secondsPerTick : e.start * secondsPerTick;
+        const double eventLength = swung ? (swingTicks(e.start + e.duration) - swingTicks(e.start)) * secondsPerTick
+                                         : e.duration * secondsPerTick;
         // Low strings first, a few milliseconds apart, as a pick strums.
         std::vector<FrettedNote> strum = e.notes;
         std::sort(strum.begin(), strum.end(), [](const FrettedNote& a, const FrettedNote& b) { return a.string > b.string; });
         for (size_t i = 0; i < strum.size(); ++i) {
             NoteEvent n;
-            n.seconds = e.start * secondsPerTick + 0.006 * double(i);
-            n.length = std::max(0.05, e.duration * secondsPerTick * 0.92);
+            n.seconds = eventSeconds + 0.006 * double(i);
+            n.length = std::max(0.05, eventLength * 0.92);
             n.key = midiNote(strum[i]);
             const Technique technique = strum[i].technique;
-            const bool slurred = technique == Technique::HammerOn || technique == Technique::PullOff;
+            Sounding& sounding = strings[strum[i].string];
+            // A slide keeps the string sounding: the note before on it is held and its pitch moves
+            // to this one. A bent note before it already has the wheel of the shared channel.
+            if (technique == Technique::Slide && sounding.index >= 0 && sounding.endTick == e.start &&
+                !notes[size_t(sounding.index)].bend) {
+                NoteEvent& held = notes[size_t(sounding.index)];
+                held.channel = kFirstStringChannel + strum[i].string;
+                const double arrive = n.seconds - held.seconds;
+                const double glideTime = std::min(kSlideTime, arrive / 2);
+                while (!held.glide.empty() && held.glide.back().first >= arrive - glideTime)
+                    held.glide.pop_back(); // a vibrato of the note before stops where the slide begins
+                const double from = sounding.key - held.key, to = n.key - held.key;
+                for (int step = 1; step <= kSlideSteps; ++step)
+                    held.glide.push_back({arrive - glideTime + glideTime * step / kSlideSteps, from + (to - from) * step / kSlideSteps});
+                held.length = arrive + n.length;
+                if (strum[i].vibrato)
+                    addVibrato(held, arrive + kVibratoDelay, held.length, to);
+                sounding.endTick = e.start + e.duration;
+                sounding.key = n.key;
+                continue;
+            }
+            const bool slurred = technique == Technique::HammerOn || technique == Technique::PullOff || technique == Technique::Slide;
             n.velocity = slurred ? 66 : onBar ? 112 : onBeat ? 100 : 86; // the fretting hand is softer than the pick
             n.bend = technique == Technique::Bend;
+            if (strum[i].vibrato) {
+                n.channel = kFirstStringChannel + strum[i].string;
+                double base = 0;
+                if (n.bend) { // the bend on the string's own wheel, then the vibrato on top of it
+                    n.bend = false;
+                    base = 2;
+                    for (int step = 1; step <= kBendSteps; ++step)
+                        n.glide.push_back({std::min(n.length * 0.8, kBendStart + kBendTime * step / kBendSteps), 2.0 * step / kBendSteps});
+                }
+                addVibrato(n, std::min(n.length, base > 0 ? kBendStart + kBendTime : kVibratoDelay), n.length, base);
+            }
+            if (strum[i].palmMuted) {
+                if (n.channel == 0)
+                    n.channel = kMutedChannel;
+                n.length = std::max(0.05, n.length * kMutedLength);
+                n.velocity -= kMutedSofter;
+            }
+            sounding = {int(notes.size()), e.start + e.duration, n.key};
             notes.push_back(n);
         }
     }
@@ -100,12 +178,30 @@ std::vector<float> renderJob(const RenderJob& job, const std::string& soundFont,
         return {};
     }
     fluid_synth_program_change(synth.get(), 0, job.guitarProgram);
+    // The other channels only when a note uses them, so that a piece without is rendered as ever.
+    for (const NoteEvent& n : job.notes) {
+        if (n.channel == kMutedChannel)
+            fluid_synth_program_change(synth.get(), kMutedChannel, kMutedProgram);
+        if (n.channel > kFirstStringChannel) {
+            fluid_synth_program_change(synth.get(), n.channel, job.guitarProgram);
+            fluid_synth_pitch_wheel_sens(synth.get(), n.channel, kStringWheelRange);
+        }
+    }
 
     std::vector<Change> changes;
     auto frameAt = [](double seconds) { return int64_t(std::llround(seconds * kRenderRate)); };
     for (const NoteEvent& n : job.notes) {
         changes.push_back({frameAt(n.seconds), ChangeKind::NoteOn, &n});
         changes.push_back({frameAt(n.seconds + n.length), ChangeKind::NoteOff, &n});
+        if (!n.glide.empty()) {
+            // The wheel is left where it is at the end, so that the release keeps its pitch; the
+            // next note on the string's channel sets it back as it strikes.
+            changes.push_back({frameAt(n.seconds), ChangeKind::Bend, &n, kWheelCentre});
+            for (const auto& [after, semitones] : n.glide) {
+                const int wheel = kWheelCentre + int(std::lround(semitones / kStringWheelRange * 8191));
+                changes.push_back({frameAt(n.seconds + after), ChangeKind::Bend, &n, std::clamp(wheel, 0, 16383)});
+            }
+        }
         if (!n.bend)
             continue;
         for (int step = 1; step <= kBendSteps; ++step) {

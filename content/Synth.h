@@ -17,7 +17,15 @@ struct NoteEvent {
     int key = 60;
     int velocity = 100;
     bool bend = false; // bent up a whole tone soon after it sounds
+    // Where the pitch wheel goes while the note sounds: {seconds after the strike, semitones from
+    // key}. Such a note is on a string's own channel, so that the wheel moves it alone.
+    std::vector<std::pair<double, double>> glide;
 };
+
+inline constexpr int kMutedChannel = 1;        // palm-muted notes
+inline constexpr int kMutedProgram = 28;       // General MIDI "Electric Guitar (muted)", 0-based
+inline constexpr int kFirstStringChannel = 9;  // string s glides on channel 9 + s, clear of the drums
+inline constexpr int kStringWheelRange = 24;   // semitones the wheel reaches there: any slide on the neck
 
 struct RenderJob {
     std::vector<NoteEvent> notes;

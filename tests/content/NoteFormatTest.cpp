@@ -1,6 +1,7 @@
 #include "content/Generator.h"
 #include "content/NoteFormat.h"
 #include "content/SheetRenderer.h"
+#include "content/Synth.h"
 
 #include <QtTest>
 
@@ -24,6 +25,26 @@ int darkPixelsAround(const QImage& image, int x, int y, int radius)
     for (int dy = -radius; dy <= radius; ++dy)
         for (int dx = -radius; dx <= radius; ++dx)
             if (qGray(image.pixel(x + dx, y + dy)) < 110)
+                ++dark;
+    return dark;
+}
+
+Score parsed(const QString& text)
+{
+    ParseError error;
+    const auto score = parseScore(text.toStdString(), &error);
+    if (!score)
+        qFatal("%s: %s", qPrintable(text), error.message.c_str());
+    return *score;
+}
+
+int darkPixelsIn(const QImage& image, const QRect& rect)
+{
+    int dark = 0;
+    const QRect r = rect.intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (qGray(image.pixel(x, y)) < 160)
                 ++dark;
     return dark;
 }
@@ -85,6 +106,9 @@ private slots:
         QTest::newRow("bad tempo") << "tempo: fast\n| 6:0/1 |\n" << 1 << 8;
         QTest::newRow("note outside a bar") << "6:0/1\n" << 1 << 1;
         QTest::newRow("unknown technique") << "| 6:0/2  6:3x/2 |\n" << 1 << 13;
+        QTest::newRow("two techniques") << "| 6:0/2  6:3hs/2 |\n" << 1 << 14;
+        QTest::newRow("vibrato twice") << "| 6:3vv/1 |\n" << 1 << 7;
+        QTest::newRow("unknown feel") << "feel: swing\n| 6:0/1 |\n" << 1 << 7;
     }
 
     void errorsNameLineAndColumn()
@@ -97,6 +121,214 @@ private slots:
         QCOMPARE(error.line, line);
         QCOMPARE(error.column, column);
         QVERIFY(!error.message.empty());
+    }
+
+    // Each mark is read onto its note and written back where it was.
+    void marksRoundTrip_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("slides");
+        QTest::addColumn<int>("muted");
+        QTest::addColumn<int>("vibratos");
+        QTest::addColumn<bool>("shuffle");
+        QTest::newRow("slides") << "| 3:5/4  3:7s/4  3:2s/2 |\n" << 2 << 0 << 0 << false;
+        QTest::newRow("palm mute") << "| 6:0m/8  6:0m/8  6:0+5:2m/4  6:3/2 |\n" << 0 << 3 << 0 << false;
+        QTest::newRow("vibrato") << "| 1:5v/2  2:8bv/2 |\n" << 0 << 0 << 2 << false;
+        QTest::newRow("all on one note") << "| 3:5/2  3:7svm/2 |\n" << 1 << 1 << 1 << false;
+        QTest::newRow("shuffle") << "feel: shuffle\n| 6:0/8  6:0/8  6:2/4  6:0/2 |\n" << 0 << 0 << 0 << true;
+    }
+
+    void marksRoundTrip()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, slides);
+        QFETCH(int, muted);
+        QFETCH(int, vibratos);
+        QFETCH(bool, shuffle);
+        const Score first = parsed(text);
+        const Score second = parsed(QString::fromStdString(formatScore(first)));
+        QCOMPARE(formatScore(second), formatScore(first));
+        QCOMPARE(second.shuffle, shuffle);
+        int counts[3] = {0, 0, 0};
+        QCOMPARE(second.events.size(), first.events.size());
+        for (size_t i = 0; i < first.events.size(); ++i) {
+            QCOMPARE(second.events[i].notes.size(), first.events[i].notes.size());
+            for (size_t n = 0; n < first.events[i].notes.size(); ++n) {
+                const FrettedNote& a = first.events[i].notes[n];
+                const FrettedNote& b = second.events[i].notes[n];
+                QCOMPARE(int(b.technique), int(a.technique));
+                QCOMPARE(b.palmMuted, a.palmMuted);
+                QCOMPARE(b.vibrato, a.vibrato);
+                QCOMPARE(b.fret, a.fret);
+                counts[0] += b.technique == Technique::Slide;
+                counts[1] += b.palmMuted;
+                counts[2] += b.vibrato;
+            }
+        }
+        QCOMPARE(counts[0], slides);
+        QCOMPARE(counts[1], muted);
+        QCOMPARE(counts[2], vibratos);
+    }
+
+    // A mark shows above the tab where its note is: the marked sheet is darker there than the
+    // same piece without it, in riff sheets and in tab-only pictures alike.
+    void marksAreDrawnAtTheirNotes_data()
+    {
+        QTest::addColumn<QString>("plain");
+        QTest::addColumn<QString>("marked");
+        QTest::addColumn<int>("event");
+        QTest::addColumn<bool>("tabOnly");
+        const char* slide[] = {"| 3:5/4  3:7/4  r/2 |\n", "| 3:5/4  3:7s/4  r/2 |\n"};
+        const char* mute[] = {"| 4:2/4  6:0/8  6:0/8  6:0/8  6:0/8  r/4 |\n", "| 4:2/4  6:0m/8  6:0m/8  6:0m/8  6:0m/8  r/4 |\n"};
+        const char* vibrato[] = {"| 3:5/4  2:8/2  r/4 |\n", "| 3:5/4  2:8v/2  r/4 |\n"};
+        for (bool tabOnly : {false, true}) {
+            const char* style = tabOnly ? " (tab only)" : "";
+            QTest::newRow(qPrintable(QStringLiteral("slide%1").arg(style))) << slide[0] << slide[1] << 1 << tabOnly;
+            QTest::newRow(qPrintable(QStringLiteral("palm mute%1").arg(style))) << mute[0] << mute[1] << 1 << tabOnly;
+            QTest::newRow(qPrintable(QStringLiteral("palm mute's end%1").arg(style))) << mute[0] << mute[1] << 4 << tabOnly;
+            QTest::newRow(qPrintable(QStringLiteral("vibrato%1").arg(style))) << vibrato[0] << vibrato[1] << 1 << tabOnly;
+        }
+    }
+
+    void marksAreDrawnAtTheirNotes()
+    {
+        QFETCH(QString, plain);
+        QFETCH(QString, marked);
+        QFETCH(int, event);
+        QFETCH(bool, tabOnly);
+        SheetStyle style;
+        style.tabOnly = tabOnly;
+        if (tabOnly) {
+            style.width = 400;
+            style.height = 160;
+        }
+        const Score a = parsed(plain), b = parsed(marked);
+        const SheetLayout layout = layoutSheet(b, style);
+        const int x = layout.eventX[size_t(event)], previousX = layout.eventX[size_t(event) - 1];
+        const QRect above(previousX + 4, layout.tabLineY(1) - 18, x + 12 - previousX - 4, 15);
+        const int before = darkPixelsIn(renderSheet(a, style), above);
+        const int after = darkPixelsIn(renderSheet(b, style), above);
+        QVERIFY2(after >= before + 8, qPrintable(QStringLiteral("%1 dark pixels, %2 without the mark").arg(after).arg(before)));
+        // Far from the mark, nothing changes.
+        const QRect elsewhere(layout.barX.back() - 20, 0, 18, layout.height);
+        QCOMPARE(darkPixelsIn(renderSheet(b, style), elsewhere), darkPixelsIn(renderSheet(a, style), elsewhere));
+    }
+
+    void shuffleIsMarkedByTheTempo()
+    {
+        const QString straight = QStringLiteral("title: T\n| 6:0/8  6:0/8  6:2/4  6:0/2 |\n");
+        const Score a = parsed(straight), b = parsed(QStringLiteral("feel: shuffle\n") + straight);
+        for (bool tabOnly : {false, true}) {
+            SheetStyle style;
+            style.tabOnly = tabOnly;
+            const QRect corner(style.width - 200, 0, 200, 20);
+            QVERIFY(darkPixelsIn(renderSheet(b, style), corner) > darkPixelsIn(renderSheet(a, style), corner) + 20);
+        }
+    }
+
+    // A slid note sounds on from the note before: no strike of its own, the held note lasts into
+    // it and the wheel carries its pitch there, arriving by the slid note's time.
+    void slidesAreNotPickedAgain_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("strikes");
+        QTest::addColumn<double>("lastSemitones"); // where the first note's wheel ends
+        QTest::newRow("up a tone") << "| 3:5/4  3:7s/4  r/2 |\n" << 1 << 2.0;
+        QTest::newRow("on and down a fifth") << "| 3:9/4  3:11s/4  3:2s/2 |\n" << 1 << -7.0;
+        QTest::newRow("power chord") << "| 6:3+5:5/4  6:5s+5:7s/4  r/2 |\n" << 2 << 2.0;
+        QTest::newRow("after a rest, picked") << "| 3:5/4  r/4  3:7s/2 |\n" << 2 << 0.0;
+    }
+
+    void slidesAreNotPickedAgain()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, strikes);
+        QFETCH(double, lastSemitones);
+        const Score score = parsed(text);
+        const std::vector<NoteEvent> notes = scoreNotes(score, 1.0);
+        QCOMPARE(int(notes.size()), strikes);
+        const double quarter = 60.0 / score.tempo;
+        for (const NoteEvent& n : notes) {
+            if (lastSemitones == 0) {
+                QVERIFY(n.glide.empty());
+                QCOMPARE(n.channel, 0);
+                continue;
+            }
+            QVERIFY(n.channel > kFirstStringChannel && n.channel < 16);
+            QVERIFY(!n.glide.empty());
+            QCOMPARE(n.glide.back().second, lastSemitones);
+            for (const auto& [at, semitones] : n.glide) {
+                QVERIFY(std::abs(semitones) <= kStringWheelRange);
+                QVERIFY(at > quarter * 0.8); // not before the held note has sounded
+            }
+            QVERIFY(n.seconds + n.length > quarter * 1.9); // rings on through the slid note
+        }
+    }
+
+    void palmMuteIsShortAndDark()
+    {
+        const QString plain = QStringLiteral("| 6:0/4  6:0/4  6:0/4  6:0/4 |\n");
+        QString marked = plain;
+        marked.replace(QStringLiteral("0/"), QStringLiteral("0m/"));
+        const std::vector<NoteEvent> open = scoreNotes(parsed(plain), 1.0), muted = scoreNotes(parsed(marked), 1.0);
+        QCOMPARE(muted.size(), open.size());
+        for (size_t i = 0; i < open.size(); ++i) {
+            QCOMPARE(open[i].channel, 0);
+            QCOMPARE(muted[i].channel, kMutedChannel);
+            QCOMPARE(muted[i].seconds, open[i].seconds);
+            QVERIFY(muted[i].length <= open[i].length * 0.6);
+            QVERIFY(muted[i].velocity < open[i].velocity);
+        }
+        QCOMPARE(kMutedProgram, 28); // General MIDI's muted electric guitar
+    }
+
+    void vibratoWavers()
+    {
+        const Score score = parsed(QStringLiteral("| 1:5v/2  1:5/2 |\n"));
+        const std::vector<NoteEvent> notes = scoreNotes(score, 1.0);
+        QCOMPARE(notes.size(), size_t(2));
+        QVERIFY(notes[1].glide.empty());
+        const NoteEvent& n = notes[0];
+        QCOMPARE(n.channel, kFirstStringChannel + 1);
+        QVERIFY(!n.glide.empty());
+        QVERIFY(n.glide.front().first >= 0.08); // the attack speaks first
+        double low = 0, high = 0;
+        int crossings = 0;
+        for (size_t i = 0; i < n.glide.size(); ++i) {
+            low = std::min(low, n.glide[i].second);
+            high = std::max(high, n.glide[i].second);
+            if (i > 0 && (n.glide[i - 1].second < 0) != (n.glide[i].second < 0))
+                ++crossings;
+            QVERIFY(n.glide[i].first <= n.length + 1e-9);
+        }
+        QVERIFY(high > 0.4 && high <= 0.5 && low < -0.4 && low >= -0.5); // a quarter tone either way
+        const double waves = (n.length - n.glide.front().first) * 5.5;
+        QVERIFY2(crossings >= int(2 * waves) - 2 && crossings <= int(2 * waves) + 2, qPrintable(QString::number(crossings)));
+    }
+
+    // In a shuffle the second eighth of a beat comes two thirds of the way through it.
+    void shuffleSwingsTheEighths_data()
+    {
+        QTest::addColumn<QString>("feel");
+        QTest::addColumn<double>("secondEighth"); // of a beat
+        QTest::newRow("straight") << "" << 0.5;
+        QTest::newRow("shuffle") << "feel: shuffle\n" << 2.0 / 3;
+        QTest::newRow("said straight") << "feel: straight\n" << 0.5;
+    }
+
+    void shuffleSwingsTheEighths()
+    {
+        QFETCH(QString, feel);
+        QFETCH(double, secondEighth);
+        const Score score = parsed(feel + "tempo: 120\n| 6:0/8  6:0/8  6:2/8  6:2/8  6:0/4  r/4 |\n");
+        const std::vector<NoteEvent> notes = scoreNotes(score, 1.0);
+        QCOMPARE(notes.size(), size_t(5));
+        const double beat = 0.5;
+        QCOMPARE(notes[1].seconds, secondEighth * beat);
+        QCOMPARE(notes[2].seconds, beat);
+        QCOMPARE(notes[3].seconds, beat + secondEighth * beat);
+        QCOMPARE(notes[4].seconds, 2 * beat); // quarters stay where they are
+        QCOMPARE(notes[0].length + notes[1].length, 0.92 * beat);
     }
 
     void writtenPitchOnTheStaff()

@@ -194,6 +194,8 @@ std::optional<Score> parseScore(const std::string& text, ParseError* error)
     int lineNumber = 0;
     int tick = 0;
     bool inBar = false;
+    int ringOpenedOn = 0; // the line of an open "ring(", 0 when none is
+    int ringOpenedAt = 0;
     try {
         while (std::getline(lines, line)) {
             ++lineNumber;
@@ -237,7 +239,16 @@ std::optional<Score> parseScore(const std::string& text, ParseError* error)
                     throw Fail{int(i) + 1, "notes must stand inside | bars |"};
                 const size_t end = line.find_first_of(" \t|", i);
                 const std::string word = line.substr(i, end == std::string::npos ? std::string::npos : end - i);
+                if (word == "ring(" || word == ")") {
+                    if ((word == ")") != (ringOpenedOn != 0))
+                        throw Fail{int(i) + 1, word == ")" ? "')' closes no ring(" : "ring( inside ring("};
+                    ringOpenedOn = word == ")" ? 0 : lineNumber;
+                    ringOpenedAt = int(i) + 1;
+                    i += word.size();
+                    continue;
+                }
                 Event event = parseWord(word, int(i) + 1);
+                event.letRing = ringOpenedOn != 0;
                 event.start = tick;
                 tick += event.duration;
                 score.events.push_back(std::move(event));
@@ -245,6 +256,10 @@ std::optional<Score> parseScore(const std::string& text, ParseError* error)
             }
             if (inBar)
                 throw Fail{int(line.size()) + 1, "a bar must end with | on its line"};
+        }
+        if (ringOpenedOn) {
+            lineNumber = ringOpenedOn;
+            throw Fail{ringOpenedAt, "ring( is not closed with )"};
         }
         if (score.events.empty())
             throw Fail{1, "no bars"};
@@ -271,6 +286,11 @@ std::string formatScore(const Score& score)
         out << "|";
         for (; event < score.events.size() && score.events[event].start < score.barStarts[bar + 1]; ++event) {
             const Event& e = score.events[event];
+            const bool ringsOn = event + 1 < score.events.size() && score.events[event + 1].letRing &&
+                                 score.events[event + 1].start < score.barStarts[bar + 1];
+            // A let-ring stretch is written bar by bar, so that each bar reads whole.
+            if (e.letRing && (event == 0 || !score.events[event - 1].letRing || e.start == score.barStarts[bar]))
+                out << "  ring(";
             out << "  ";
             if (e.notes.empty())
                 out << "r";
@@ -278,6 +298,8 @@ std::string formatScore(const Score& score)
                 out << (n ? "+" : "") << e.notes[n].string << ":" << e.notes[n].fret << techniqueMark(e.notes[n].technique)
                     << (e.notes[n].vibrato ? "v" : "") << (e.notes[n].palmMuted ? "m" : "");
             out << "/" << e.durationText;
+            if (e.letRing && !ringsOn)
+                out << "  )";
         }
         out << "  |\n";
     }

@@ -33,6 +33,7 @@ struct Event {
     int duration = 0; // ticks
     std::string durationText; // as written: "8", "4.", "8t"
     std::vector<FrettedNote> notes;
+    bool letRing = false; // inside "ring( ... )": its notes sound on until their string is played again
 };
 
 struct Score {

@@ -304,22 +304,26 @@ bool palmMuted(const Event& e)
 {
     return std::any_of(e.notes.begin(), e.notes.end(), [](const FrettedNote& n) { return n.palmMuted; });
 }
+bool letRing(const Event& e) { return e.letRing; }
 
-// "P.M." over each run of palm-muted events, a dashed line on to the last of them.
-void drawPalmMutes(QPainter& p, const SheetLayout& l, const Score& score)
+// A label over each run of events that have something in common ("P.M.", "let ring"), and a
+// dashed line on to the last of them.
+void drawExtents(QPainter& p, const SheetLayout& l, const Score& score, bool (*marked)(const Event&), const QString& label)
 {
     p.setFont(sansFont(8, false));
     const int y = l.tabLineY(1) - 11;
     for (size_t first = 0; first < score.events.size(); ++first) {
-        if (!palmMuted(score.events[first]))
+        if (!marked(score.events[first]))
             continue;
         size_t last = first;
-        while (last + 1 < score.events.size() && palmMuted(score.events[last + 1]))
+        while (last + 1 < score.events.size() && marked(score.events[last + 1]))
             ++last;
         const int textLeft = l.eventX[first] - 8;
-        const int textWidth = QFontMetrics(p.font()).horizontalAdvance(QStringLiteral("P.M.")) + 2;
-        p.drawText(QRect(textLeft, y - 5, textWidth, 10), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("P.M."));
-        const int end = l.eventX[last] + 8;
+        const int textWidth = QFontMetrics(p.font()).horizontalAdvance(label) + 2;
+        p.drawText(QRect(textLeft, y - 5, textWidth, 10), Qt::AlignLeft | Qt::AlignVCenter, label);
+        int end = l.eventX[last] + 8;
+        if (last + 1 < score.events.size()) // clear of a label that may start at the next event
+            end = std::min(end, l.eventX[last + 1] - 12);
         if (end > textLeft + textWidth + 2) {
             p.save();
             p.setPen(QPen(Qt::black, 1.0, Qt::DashLine));
@@ -499,7 +503,8 @@ QImage renderSheet(const Score& score, const SheetStyle& style)
         drawTabNumbers(p, l, e, l.eventX[i]);
         drawTechniques(p, l, e, l.eventX[i], i > 0 ? &score.events[i - 1] : nullptr, i > 0 ? l.eventX[i - 1] : 0);
     }
-    drawPalmMutes(p, l, score);
+    drawExtents(p, l, score, palmMuted, QStringLiteral("P.M."));
+    drawExtents(p, l, score, letRing, QStringLiteral("let ring"));
     if (!style.tabOnly) {
         const int beat = beatTicks(score);
         size_t first = 0;

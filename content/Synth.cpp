@@ -97,7 +97,19 @@ std::vector<NoteEvent> scoreNotes(const Score& score, double tempoFactor)
         int key = 0;
     };
     Sounding strings[7];
-    for (const Event& e : score.events) {
+    auto tickSeconds = [&](int tick) { return swung ? swingTicks(tick) * secondsPerTick : tick * secondsPerTick; };
+    // Where a let-ring note stops: when its string is played again, or the piece ends.
+    auto ringsUntil = [&](size_t from, int string) {
+        for (size_t k = from + 1; k < score.events.size(); ++k) {
+            for (const FrettedNote& n : score.events[k].notes) {
+                if (n.string == string)
+                    return score.events[k].start;
+            }
+        }
+        return score.lengthTicks();
+    };
+    for (size_t index = 0; index < score.events.size(); ++index) {
+        const Event& e = score.events[index];
         const bool onBeat = e.start % beat == 0;
         const bool onBar = std::find(score.barStarts.begin(), score.barStarts.end(), e.start) != score.barStarts.end();
         const double eventSeconds = swung ? swingTicks(e.start) * secondsPerTick : e.start * secondsPerTick;
@@ -111,6 +123,8 @@ std::vector<NoteEvent> scoreNotes(const Score& score, double tempoFactor)
             n.seconds = eventSeconds + 0.006 * double(i);
             n.length = std::max(0.05, eventLength * 0.92);
             n.key = midiNote(strum[i]);
+            if (e.letRing) // to the next note on the string, less a hair for the fingers to lift
+                n.length = std::max(n.length, tickSeconds(ringsUntil(index, strum[i].string)) - eventSeconds - 0.02);
             const Technique technique = strum[i].technique;
             Sounding& sounding = strings[strum[i].string];
             // A slide keeps the string sounding: the note before on it is held and its pitch moves

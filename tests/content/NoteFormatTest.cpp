@@ -109,6 +109,8 @@ private slots:
         QTest::newRow("two techniques") << "| 6:0/2  6:3hs/2 |\n" << 1 << 14;
         QTest::newRow("vibrato twice") << "| 6:3vv/1 |\n" << 1 << 7;
         QTest::newRow("unknown feel") << "feel: swing\n| 6:0/1 |\n" << 1 << 7;
+        QTest::newRow("ring never closed") << "| 6:0/2  r/2 |\n| ring( 6:0/1 |\n| 6:0/1 |\n" << 2 << 3;
+        QTest::newRow("closing no ring") << "| 6:0/1  ) |\n" << 1 << 10;
     }
 
     void errorsNameLineAndColumn()
@@ -131,11 +133,15 @@ private slots:
         QTest::addColumn<int>("muted");
         QTest::addColumn<int>("vibratos");
         QTest::addColumn<bool>("shuffle");
-        QTest::newRow("slides") << "| 3:5/4  3:7s/4  3:2s/2 |\n" << 2 << 0 << 0 << false;
-        QTest::newRow("palm mute") << "| 6:0m/8  6:0m/8  6:0+5:2m/4  6:3/2 |\n" << 0 << 3 << 0 << false;
-        QTest::newRow("vibrato") << "| 1:5v/2  2:8bv/2 |\n" << 0 << 0 << 2 << false;
-        QTest::newRow("all on one note") << "| 3:5/2  3:7svm/2 |\n" << 1 << 1 << 1 << false;
-        QTest::newRow("shuffle") << "feel: shuffle\n| 6:0/8  6:0/8  6:2/4  6:0/2 |\n" << 0 << 0 << 0 << true;
+        QTest::addColumn<int>("ringing"); // events
+        QTest::newRow("slides") << "| 3:5/4  3:7s/4  3:2s/2 |\n" << 2 << 0 << 0 << false << 0;
+        QTest::newRow("palm mute") << "| 6:0m/8  6:0m/8  6:0+5:2m/4  6:3/2 |\n" << 0 << 3 << 0 << false << 0;
+        QTest::newRow("vibrato") << "| 1:5v/2  2:8bv/2 |\n" << 0 << 0 << 2 << false << 0;
+        QTest::newRow("all on one note") << "| 3:5/2  3:7svm/2 |\n" << 1 << 1 << 1 << false << 0;
+        QTest::newRow("shuffle") << "feel: shuffle\n| 6:0/8  6:0/8  6:2/4  6:0/2 |\n" << 0 << 0 << 0 << true << 0;
+        QTest::newRow("let ring") << "| ring( 4:2/8  3:2/8  2:3/8 ) 1:2/8  r/2 |\n" << 0 << 0 << 0 << false << 3;
+        QTest::newRow("let ring over a bar line") << "| 6:0/2  ring( 5:2/4  4:2/4 |\n| 3:2/4 )  r/4  ring( r/2 ) |\n"
+                                                  << 0 << 0 << 0 << false << 4;
     }
 
     void marksRoundTrip()
@@ -145,6 +151,7 @@ private slots:
         QFETCH(int, muted);
         QFETCH(int, vibratos);
         QFETCH(bool, shuffle);
+        QFETCH(int, ringing);
         const Score first = parsed(text);
         const Score second = parsed(QString::fromStdString(formatScore(first)));
         QCOMPARE(formatScore(second), formatScore(first));
@@ -153,6 +160,8 @@ private slots:
         QCOMPARE(second.events.size(), first.events.size());
         for (size_t i = 0; i < first.events.size(); ++i) {
             QCOMPARE(second.events[i].notes.size(), first.events[i].notes.size());
+            QCOMPARE(second.events[i].letRing, first.events[i].letRing);
+            ringing -= second.events[i].letRing;
             for (size_t n = 0; n < first.events[i].notes.size(); ++n) {
                 const FrettedNote& a = first.events[i].notes[n];
                 const FrettedNote& b = second.events[i].notes[n];
@@ -168,6 +177,7 @@ private slots:
         QCOMPARE(counts[0], slides);
         QCOMPARE(counts[1], muted);
         QCOMPARE(counts[2], vibratos);
+        QCOMPARE(ringing, 0);
     }
 
     // A mark shows above the tab where its note is: the marked sheet is darker there than the
@@ -180,6 +190,7 @@ private slots:
         QTest::addColumn<bool>("tabOnly");
         const char* slide[] = {"| 3:5/4  3:7/4  r/2 |\n", "| 3:5/4  3:7s/4  r/2 |\n"};
         const char* mute[] = {"| 4:2/4  6:0/8  6:0/8  6:0/8  6:0/8  r/4 |\n", "| 4:2/4  6:0m/8  6:0m/8  6:0m/8  6:0m/8  r/4 |\n"};
+        const char* ring[] = {"| 4:2/8  3:2/8  2:3/8  1:2/8  r/2 |\n", "| ring( 4:2/8  3:2/8  2:3/8  1:2/8 ) r/2 |\n"};
         const char* vibrato[] = {"| 3:5/4  2:8/2  r/4 |\n", "| 3:5/4  2:8v/2  r/4 |\n"};
         for (bool tabOnly : {false, true}) {
             const char* style = tabOnly ? " (tab only)" : "";
@@ -187,6 +198,8 @@ private slots:
             QTest::newRow(qPrintable(QStringLiteral("palm mute%1").arg(style))) << mute[0] << mute[1] << 1 << tabOnly;
             QTest::newRow(qPrintable(QStringLiteral("palm mute's end%1").arg(style))) << mute[0] << mute[1] << 4 << tabOnly;
             QTest::newRow(qPrintable(QStringLiteral("vibrato%1").arg(style))) << vibrato[0] << vibrato[1] << 1 << tabOnly;
+            QTest::newRow(qPrintable(QStringLiteral("let ring%1").arg(style))) << ring[0] << ring[1] << 1 << tabOnly;
+            QTest::newRow(qPrintable(QStringLiteral("let ring's end%1").arg(style))) << ring[0] << ring[1] << 3 << tabOnly;
         }
     }
 
@@ -304,6 +317,20 @@ private slots:
         QVERIFY(high > 0.4 && high <= 0.5 && low < -0.4 && low >= -0.5); // a quarter tone either way
         const double waves = (n.length - n.glide.front().first) * 5.5;
         QVERIFY2(crossings >= int(2 * waves) - 2 && crossings <= int(2 * waves) + 2, qPrintable(QString::number(crossings)));
+    }
+
+    // A let-ring note sounds until its string is played again, or to the end of the piece.
+    void letRingSustains()
+    {
+        const Score score = parsed(QStringLiteral("tempo: 120\n| ring( 4:2/8  3:2/8  2:3/8  4:4/8 ) 4:2/8  r/8  r/4 |\n"));
+        const std::vector<NoteEvent> notes = scoreNotes(score, 1.0);
+        QCOMPARE(notes.size(), size_t(5));
+        const double eighth = 0.25;
+        QVERIFY(std::abs(notes[0].seconds + notes[0].length - 3 * eighth) < 0.03); // until string 4 again
+        QVERIFY(std::abs(notes[1].seconds + notes[1].length - 2.0) < 0.03);        // to the end
+        QVERIFY(std::abs(notes[2].seconds + notes[2].length - 2.0) < 0.03);
+        QVERIFY(notes[3].seconds + notes[3].length <= 4 * eighth); // stopped by the next pick
+        QVERIFY(notes[4].length < eighth);                          // after the ring, as written
     }
 
     // In a shuffle the second eighth of a beat comes two thirds of the way through it.

@@ -228,6 +228,31 @@ void drawTabNumbers(QPainter& p, const SheetLayout& l, const Event& e, int x)
     }
 }
 
+// Three triplet eighths, notes or rests, that fill a beat between them.
+bool tripletEighths(const Score& score, size_t first, size_t last)
+{
+    if (last != first + 2 || last >= score.events.size() || score.events[first].start % kTicksPerQuarter != 0)
+        return false;
+    for (size_t i = first; i <= last; ++i) {
+        if (score.events[i].durationText != "8t")
+            return false;
+    }
+    return true;
+}
+
+// A bracket from left to right with "3" in a gap at its middle; its ends hook towards the notes.
+void drawTripletBracket(QPainter& p, int left, int right, int y, bool hooksDown)
+{
+    const int hook = hooksDown ? 4 : -4;
+    const int mid = (left + right) / 2;
+    p.drawLine(left, y + hook, left, y);
+    p.drawLine(left, y, mid - 5, y);
+    p.drawLine(mid + 5, y, right, y);
+    p.drawLine(right, y, right, y + hook);
+    p.setFont(sansFont(9, false));
+    p.drawText(QRect(mid - 5, y - 6, 10, 12), Qt::AlignCenter, QStringLiteral("3"));
+}
+
 // One beam group: events within one beat that have flags.
 void drawStemsAndBeams(QPainter& p, const SheetLayout& l, const Score& score,
                        const std::vector<std::pair<int, int>>& extents, size_t first, size_t last)
@@ -275,6 +300,14 @@ void drawStemsAndBeams(QPainter& p, const SheetLayout& l, const Score& score,
             }
         }
     }
+    if (tripletEighths(score, first, last)) {
+        int tip = up ? 1 << 20 : -(1 << 20);
+        for (size_t i : noted) {
+            const int end = beamed ? beamY : (up ? extents[i].first - kStemLength : extents[i].second + kStemLength);
+            tip = up ? std::min(tip, end) : std::max(tip, end);
+        }
+        drawTripletBracket(p, l.eventX[first] - 5, l.eventX[last] + 5, up ? tip - 8 : tip + 8, up);
+    }
     if (!beamed)
         return;
     p.save();
@@ -293,7 +326,7 @@ void drawStemsAndBeams(QPainter& p, const SheetLayout& l, const Score& score,
             p.drawLine(stemX(noted[k]), second, stemX(noted[k]) + (k + 1 < noted.size() ? 6 : -6), second);
     }
     p.restore();
-    if (isTriplet(score.events[noted.front()])) {
+    if (isTriplet(score.events[noted.front()]) && !tripletEighths(score, first, last)) {
         p.setFont(sansFont(9, false));
         const int mid = (stemX(noted.front()) + stemX(noted.back())) / 2;
         p.drawText(QRect(mid - 6, up ? beamY - 13 : beamY + 2, 12, 11), Qt::AlignCenter, QStringLiteral("3"));
@@ -502,6 +535,12 @@ QImage renderSheet(const Score& score, const SheetStyle& style)
         }
         drawTabNumbers(p, l, e, l.eventX[i]);
         drawTechniques(p, l, e, l.eventX[i], i > 0 ? &score.events[i - 1] : nullptr, i > 0 ? l.eventX[i - 1] : 0);
+    }
+    if (style.tabOnly && style.tripletBrackets) {
+        for (size_t i = 0; i + 2 < score.events.size(); ++i) {
+            if (tripletEighths(score, i, i + 2))
+                drawTripletBracket(p, l.eventX[i] - 6, l.eventX[i + 2] + 6, l.tabLineY(1) - 27, true);
+        }
     }
     drawExtents(p, l, score, palmMuted, QStringLiteral("P.M."));
     drawExtents(p, l, score, letRing, QStringLiteral("let ring"));

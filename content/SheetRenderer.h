@@ -29,6 +29,9 @@ struct SheetStyle {
     int height = 170;
     bool tabOnly = false;     // the lesson pictures: tablature without the staff
     bool numberBars = false;
+    // Tab-only: a "3" bracket over each beat of triplet eighths. Off, the lesson pictures are
+    // drawn as they have been; the staff always brackets them.
+    bool tripletBrackets = false;
 };
 
 // Diatonic step above E4 of a written MIDI note, and whether it needs a sharp.

@@ -239,6 +239,46 @@ private slots:
         }
     }
 
+    // Three triplet eighths get a "3" bracket over them: a long line above the notes (riff
+    // sheets) or above the tab (tab-only pictures that ask for it).
+    void tripletsAreBracketed_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("tabOnly");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("bracketed");
+        const QString triplets = QStringLiteral("| 4:2/8t  4:4/8t  4:5/8t  r/4  r/2 |\n");
+        const QString withRest = QStringLiteral("| 4:2/8t  r/8t  4:5/8t  r/4  r/2 |\n");
+        const QString straight = QStringLiteral("| 4:2/8  4:4/16  4:5/16  r/4  r/2 |\n");
+        QTest::newRow("on the staff") << triplets << false << false << true;
+        QTest::newRow("with a rest") << withRest << false << false << true;
+        QTest::newRow("straight") << straight << false << false << false;
+        QTest::newRow("above the tab") << triplets << true << true << true;
+        QTest::newRow("tab, not asked") << triplets << true << false << false;
+        QTest::newRow("tab, straight") << straight << true << true << false;
+    }
+
+    void tripletsAreBracketed()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, tabOnly);
+        QFETCH(bool, asked);
+        QFETCH(bool, bracketed);
+        SheetStyle style;
+        style.tabOnly = tabOnly;
+        style.tripletBrackets = asked;
+        const Score score = parsed(text);
+        const SheetLayout layout = layoutSheet(score, style);
+        const QImage sheet = renderSheet(score, style);
+        const int left = layout.eventX[0], right = layout.eventX[2];
+        const int top = tabOnly ? layout.tabLineY(1) - 34 : 19;
+        const int bottom = tabOnly ? layout.tabLineY(1) - 20 : layout.staffY(8) - 10; // clear of beams and staff
+        int longest = 0;
+        for (int y = top; y <= bottom; ++y)
+            longest = std::max(longest, darkPixelsIn(sheet, QRect(left, y, right - left + 1, 1)));
+        QCOMPARE(longest > (right - left) * 7 / 10, bracketed);
+    }
+
     // A slid note sounds on from the note before: no strike of its own, the held note lasts into
     // it and the wheel carries its pitch there, arriving by the slid note's time.
     void slidesAreNotPickedAgain_data()

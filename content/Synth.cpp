@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <memory>
+#include <set>
 
 namespace zupfomat::content {
 namespace {
@@ -66,11 +67,12 @@ constexpr double kVibratoDepth = 0.5;      // semitones either way: a quarter to
 constexpr double kVibratoStep = 1.0 / 60;  // seconds between wheel positions
 constexpr double kMutedLength = 0.5;       // of the note's written length: the hand damps it early
 constexpr int kMutedSofter = 12;           // velocity
+constexpr double kPi = 3.14159265358979323846;
 
 void addVibrato(NoteEvent& n, double from, double until, double base)
 {
     for (double t = from; t < until; t += kVibratoStep)
-        n.glide.push_back({t, base + kVibratoDepth * std::sin(2 * M_PI * kVibratoRate * (t - from))});
+        n.glide.push_back({t, base + kVibratoDepth * std::sin(2 * kPi * kVibratoRate * (t - from))});
     n.glide.push_back({until, base});
 }
 
@@ -80,13 +82,11 @@ std::vector<NoteEvent> scoreNotes(const Score& score, double tempoFactor)
 {
     const double secondsPerTick = 60.0 / (score.tempo * tempoFactor) / kTicksPerQuarter;
     const int beat = score.beatValue == 8 ? kTicksPerQuarter * 3 / 2 : kTicksPerQuarter;
-    // A shuffle stretches the first eighth of each quarter to two triplet eighths and squeezes
-    // the second into one.
+    // A shuffle plays each beat's second eighth a triplet eighth late, so that the first lasts
+    // two triplet eighths and the second one; notes elsewhere in the beat (triplets) stay put.
     const bool swung = score.shuffle && score.beatValue == 4;
     auto swingTicks = [&](int tick) {
-        const int within = tick % kTicksPerQuarter, half = kTicksPerQuarter / 2;
-        const double moved = within <= half ? within * 4.0 / 3 : 2.0 * half * 2 / 3 + (within - half) * 2.0 / 3;
-        return double(tick - within) + moved;
+        return tick % kTicksPerQuarter == kTicksPerQuarter / 2 ? tick + kTicksPerQuarter / 6 : tick;
     };
     std::vector<NoteEvent> notes;
     // The note each string still sounds: where it is in notes, the tick its event ends and the
@@ -112,7 +112,7 @@ std::vector<NoteEvent> scoreNotes(const Score& score, double tempoFactor)
         const Event& e = score.events[index];
         const bool onBeat = e.start % beat == 0;
         const bool onBar = std::find(score.barStarts.begin(), score.barStarts.end(), e.start) != score.barStarts.end();
-        const double eventSeconds = swung ? swingTicks(e.start) * secondsPerTick : e.start * secondsPerTick;
+        const double eventSeconds = tickSeconds(e.start);
         const double eventLength = swung ? (swingTicks(e.start + e.duration) - swingTicks(e.start)) * secondsPerTick
                                          : e.duration * secondsPerTick;
         // Low strings first, a few milliseconds apart, as a pick strums.
@@ -140,7 +140,7 @@ std::vector<NoteEvent> scoreNotes(const Score& score, double tempoFactor)
                 const double from = sounding.key - held.key, to = n.key - held.key;
                 for (int step = 1; step <= kSlideSteps; ++step)
                     held.glide.push_back({arrive - glideTime + glideTime * step / kSlideSteps, from + (to - from) * step / kSlideSteps});
-                held.length = arrive + n.length;
+                held.length = arrive + (strum[i].palmMuted ? std::max(0.05, n.length * kMutedLength) : n.length);
                 if (strum[i].vibrato)
                     addVibrato(held, arrive + kVibratoDelay, held.length, to);
                 sounding.endTick = e.start + e.duration;
@@ -193,12 +193,15 @@ std::vector<float> renderJob(const RenderJob& job, const std::string& soundFont,
     }
     fluid_synth_program_change(synth.get(), 0, job.guitarProgram);
     // The other channels only when a note uses them, so that a piece without is rendered as ever.
-    for (const NoteEvent& n : job.notes) {
-        if (n.channel == kMutedChannel)
+    std::set<int> channels;
+    for (const NoteEvent& n : job.notes)
+        channels.insert(n.channel);
+    for (int channel : channels) {
+        if (channel == kMutedChannel)
             fluid_synth_program_change(synth.get(), kMutedChannel, kMutedProgram);
-        if (n.channel > kFirstStringChannel) {
-            fluid_synth_program_change(synth.get(), n.channel, job.guitarProgram);
-            fluid_synth_pitch_wheel_sens(synth.get(), n.channel, kStringWheelRange);
+        if (channel > kFirstStringChannel) {
+            fluid_synth_program_change(synth.get(), channel, job.guitarProgram);
+            fluid_synth_pitch_wheel_sens(synth.get(), channel, kStringWheelRange);
         }
     }
 

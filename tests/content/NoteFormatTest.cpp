@@ -396,6 +396,11 @@ private slots:
         QCOMPARE(notes[3].seconds, beat + secondEighth * beat);
         QCOMPARE(notes[4].seconds, 2 * beat); // quarters stay where they are
         QCOMPARE(notes[0].length + notes[1].length, 0.92 * beat);
+        // Triplets are already long-short as written: a shuffle leaves them where they are.
+        const QString triplets = QStringLiteral("tempo: 120\n| 6:0/8t  6:0/8t  6:0/8t  6:0/4t  6:0/8t  r/2 |\n");
+        const std::vector<NoteEvent> swung = scoreNotes(parsed(feel + triplets), 1.0), plain = scoreNotes(parsed(triplets), 1.0);
+        for (size_t i = 0; i < plain.size(); ++i)
+            QCOMPARE(swung[i].seconds, plain[i].seconds);
     }
 
     void writtenPitchOnTheStaff()

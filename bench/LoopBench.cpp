@@ -76,14 +76,6 @@ int64_t findRestart(const std::vector<int16_t>& out, int64_t expected, const std
     return -1;
 }
 
-int64_t firstSoundFrame(const std::vector<int16_t>& s)
-{
-    size_t i = 0;
-    while (i < s.size() && s[i] == 0)
-        ++i;
-    return int64_t(i / 2);
-}
-
 int64_t zeroFramesBefore(const std::vector<int16_t>& s, int64_t frame)
 {
     int64_t count = 0;
@@ -97,10 +89,10 @@ SeamFigures analyse(const std::vector<int16_t>& out, const std::vector<int16_t>&
 {
     SeamFigures figures;
     const int64_t loopFrames = loopFrameFor(point, int64_t(file.size() / 2));
-    const int64_t firstSound = firstSoundFrame(file);
+    const int64_t firstSound = testing::firstSoundFrame(file);
     // Where the recording first starts: at the output's first sound, or later in a capture
     // that played something else before it.
-    int64_t start = firstSoundFrame(out) - firstSound;
+    int64_t start = testing::firstSoundFrame(out) - firstSound;
     while (start + firstSound < int64_t(out.size() / 2) && !matchesOpening(out, start, file, firstSound))
         ++start;
     if (!matchesOpening(out, start, file, firstSound)) {

@@ -19,14 +19,6 @@ namespace {
 
 double msSince(Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); }
 
-int64_t firstSound(const std::vector<int16_t>& samples, int64_t fromFrame)
-{
-    for (int64_t f = fromFrame; f < int64_t(samples.size() / 2); ++f)
-        if (samples[size_t(f * 2)] != 0 || samples[size_t(f * 2 + 1)] != 0)
-            return f;
-    return -1;
-}
-
 // The recorder writes the sink's monitor as it comes, so the frames written when "play" is sent
 // mark that moment in the capture; the first sound after it is where the sink got the recording.
 // The recorder's own 10 ms fragments make the figure short by up to that much.
@@ -47,7 +39,7 @@ void benchPlayToSink(testing::PulseServer& server, const std::string& path)
         const auto start = Clock::now();
         channel.sendMediaCommand("play myMP3 from 0");
         int64_t onset = -1;
-        testing::waitUntil([&] { return (onset = firstSound(server.capturedSoFar(), mark)) >= 0; }, 2s);
+        testing::waitUntil([&] { return (onset = testing::firstSoundFrame(server.capturedSoFar(), mark)) >= 0; }, 2s);
         if (onset < 0)
             continue;
         atSink.push_back(double(onset - mark) * 1000.0 / 44100.0);
@@ -81,7 +73,7 @@ void benchServerGoingAway(testing::PulseServer& server, const std::string& path)
             break;
         serverStart.push_back(msSince(started));
         server.startCapture();
-        const bool heard = testing::waitUntil([&] { return firstSound(server.capturedSoFar(), 0) >= 0; }, 4s);
+        const bool heard = testing::waitUntil([&] { return testing::firstSoundFrame(server.capturedSoFar()) >= 0; }, 4s);
         if (heard)
             toSound.push_back(msSince(started));
     }

@@ -67,8 +67,6 @@ namespace {
 static_assert(Recording::kSampleRate == kLoopFramesPerSecond, "loop points are counted in the device's frames");
 static_assert(Recording::kMaxFrames <= PcmStore::kCapacityFrames, "the store holds the longest recording");
 
-int64_t framesToMs(int64_t frames) { return loopFramesToMs(frames); }
-
 // Armed at the end whatever the recording decodes to: a loop of the whole file.
 constexpr int64_t kLoopAtEnd = std::numeric_limits<int64_t>::max();
 
@@ -76,7 +74,6 @@ constexpr int64_t kLoopAtEnd = std::numeric_limits<int64_t>::max();
 // out, so the seam does not click. Below this jump between the last frame and the first
 // nothing is audible, and the splice stays exact; a whole-file loop is made to join and is
 // never touched.
-constexpr int64_t kDeclickFrames = kLoopDeclickFrames;
 constexpr int kAudibleJump = 32;
 
 bool jumpIsAudible(const Recording& recording, int64_t loopFrame)
@@ -92,15 +89,15 @@ bool jumpIsAudible(const Recording& recording, int64_t loopFrame)
 }
 
 // Fades the frames of `out` that stand for recording frames [from, from + count) where they
-// fall within the last kDeclickFrames before the splice frame.
+// fall within the last kLoopDeclickFrames before the splice frame.
 void fadeBeforeSplice(int16_t* out, int64_t from, int64_t count, int64_t loopFrame)
 {
-    const int64_t fadeStart = loopFrame - kDeclickFrames;
+    const int64_t fadeStart = loopFrame - kLoopDeclickFrames;
     for (int64_t f = std::max(from, fadeStart); f < from + count; ++f) {
-        const int64_t gain = loopFrame - f; // kDeclickFrames down to 1, so no frame is made silent
+        const int64_t gain = loopFrame - f; // kLoopDeclickFrames down to 1, so no frame is made silent
         for (int c = 0; c < Recording::kChannels; ++c) {
             int16_t& sample = out[(f - from) * Recording::kChannels + c];
-            sample = int16_t(int64_t(sample) * gain / (kDeclickFrames + 1));
+            sample = int16_t(int64_t(sample) * gain / (kLoopDeclickFrames + 1));
         }
     }
 }
@@ -216,12 +213,12 @@ void PlaybackDevice::setLoopPoint(int64_t pointMs)
     loopFrame_.store(frame, std::memory_order_relaxed);
 }
 
-int64_t PlaybackDevice::lengthMs() const { return framesToMs(recording_->lengthFrames()); }
+int64_t PlaybackDevice::lengthMs() const { return loopFramesToMs(recording_->lengthFrames()); }
 
 int64_t PlaybackDevice::positionMs() const
 {
     const int64_t consumed = consumed_.load(std::memory_order_relaxed);
-    return framesToMs(std::min(consumed, recording_->lengthFrames()));
+    return loopFramesToMs(std::min(consumed, recording_->lengthFrames()));
 }
 
 // The audio thread: hands out only what is decoded already and silence for the rest.
@@ -246,7 +243,7 @@ void PlaybackDevice::fill(int16_t* out, int frames)
 // buffer where an armed loop point is reached, as a looper pedal does: no silence, no
 // extra callback at the seam. A point already passed is left to the caller's restart.
 // A kLoopAtEnd point joins the end to the start untouched; one inside the recording may
-// fade its last few milliseconds (see kDeclickFrames).
+// fade its last few milliseconds (see kLoopDeclickFrames).
 int64_t PlaybackDevice::pull(const Recording& recording, int16_t* out, int frames)
 {
     const int64_t loopFrame = loopFrame_.load(std::memory_order_relaxed);
@@ -269,7 +266,7 @@ int64_t PlaybackDevice::pull(const Recording& recording, int16_t* out, int frame
             int16_t* to = out + written * AudioOutput::kChannels;
             recording.copyFrames(consumed, to, count);
             const bool inside = splice && !(complete && end == available);
-            if (inside && consumed + count > end - kDeclickFrames && end > kDeclickFrames && jumpIsAudible(recording, end))
+            if (inside && consumed + count > end - kLoopDeclickFrames && end > kLoopDeclickFrames && jumpIsAudible(recording, end))
                 fadeBeforeSplice(to, consumed, count, end);
             consumed += count;
             written += count;

@@ -1,5 +1,6 @@
 #include "media/MediaChannel.h"
 #include "media/PlaybackDevice.h"
+#include "tests/support/DeviceStatus.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestMedia.h"
 
@@ -17,8 +18,6 @@ using content::BitRateMode;
 
 namespace {
 
-int32_t position(MediaChannel& channel) { return channel.sendMediaCommand("status myMP3 position"); }
-int32_t length(MediaChannel& channel) { return channel.sendMediaCommand("status myMP3 length"); }
 
 void writeBytes(const std::string& path, const std::string& bytes)
 {

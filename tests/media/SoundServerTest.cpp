@@ -1,6 +1,7 @@
 #include "media/LoopPoint.h"
 #include "media/MediaChannel.h"
 #include "media/PlaybackDevice.h"
+#include "tests/support/DeviceStatus.h"
 #include "tests/support/PulseServer.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestMedia.h"
@@ -19,23 +20,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-int32_t position(MediaChannel& channel) { return channel.sendMediaCommand("status myMP3 position"); }
-int32_t length(MediaChannel& channel) { return channel.sendMediaCommand("status myMP3 length"); }
 std::string outputName(const PlaybackDevice& device) { return device.diagnostics().outputName; }
-
-void openDecoded(PlaybackDevice& device, MediaChannel& channel, const std::string& path)
-{
-    channel.openMediaFile(path);
-    QVERIFY(waitUntil([&] { return device.diagnostics().decoded; }, 5s));
-}
-
-int64_t firstSoundFrame(const std::vector<int16_t>& samples, int64_t from = 0)
-{
-    for (int64_t f = from; f < int64_t(samples.size() / 2); ++f)
-        if (samples[size_t(f * 2)] != 0 || samples[size_t(f * 2 + 1)] != 0)
-            return f;
-    return -1;
-}
 
 // Where in `file` the captured frames [at, at + frames) are found, sample for sample, or -1.
 int64_t whereInFile(const std::vector<int16_t>& captured, int64_t at, int64_t frames, const std::vector<int16_t>& file)
@@ -175,7 +160,7 @@ private slots:
     {
         PlaybackDevice device;
         MediaChannel channel(device);
-        openDecoded(device, channel, folder.path("one.wma"));
+        QVERIFY(openDecoded(device, channel, folder.path("one.wma")));
         channel.sendMediaCommand("play myMP3 from 0");
         QCOMPARE(server.playbackStreams(), 1);
         channel.closeMedia();
@@ -184,7 +169,7 @@ private slots:
         QVERIFY(waitUntil([&] { return server.playbackStreams() == 0; }, 3s));
         QVERIFY2(idle.elapsed() < 1500, qPrintable(QStringLiteral("stream kept %1 ms").arg(idle.elapsed())));
         QVERIFY(idle.elapsed() >= 900); // not at once: STOP then PLAY keeps its stream
-        openDecoded(device, channel, folder.path("one.wma"));
+        QVERIFY(openDecoded(device, channel, folder.path("one.wma")));
         channel.sendMediaCommand("play myMP3 from 0");
         QVERIFY(waitUntil([&] { return server.playbackStreams() == 1; }, 2s));
         QVERIFY(waitUntil([&] { return position(channel) > 100; }, 3s));
@@ -198,7 +183,7 @@ private slots:
         const std::vector<int16_t> file = decodeToDeviceFormat(path);
         PlaybackDevice device;
         MediaChannel channel(device);
-        openDecoded(device, channel, path);
+        QVERIFY(openDecoded(device, channel, path));
         channel.sendMediaCommand("play myMP3 from 0");
         channel.expectRestartAt(length(channel));
         QVERIFY(waitUntil([&] { return position(channel) > 500; }, 3s));

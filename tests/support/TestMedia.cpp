@@ -150,6 +150,14 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     return true;
 }
 
+int64_t firstSoundFrame(const std::vector<int16_t>& samples, int64_t fromFrame)
+{
+    for (int64_t f = std::max<int64_t>(0, fromFrame); f < int64_t(samples.size() / 2); ++f)
+        if (samples[size_t(f * 2)] != 0 || samples[size_t(f * 2 + 1)] != 0)
+            return f;
+    return -1;
+}
+
 std::vector<int16_t> readRawSamples(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

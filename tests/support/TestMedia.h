@@ -28,6 +28,9 @@ std::vector<int16_t> decodeToDeviceFormat(const std::string& path);
 int64_t decodedMs(const std::string& path);
 int streamCount(const std::string& path);
 
+// The first frame with any sound in it, from `fromFrame` on; -1 when all is silent.
+int64_t firstSoundFrame(const std::vector<int16_t>& samples, int64_t fromFrame = 0);
+
 // What SDL's disk driver wrote: interleaved stereo S16 as the sound card would have been given it.
 std::vector<int16_t> readRawSamples(const std::string& path);
 

@@ -137,6 +137,19 @@ Event parseWord(const std::string& word, int column)
             if (note.technique != Technique::Picked)
                 throw Fail{markColumn, "a note takes only one of h, p, b and s"};
             note.technique = technique;
+            // A bend may name the fret whose pitch it reaches, as tab does: "7b9" full, "7b8" half.
+            size_t target = k + 1;
+            while (technique == Technique::Bend && target < fret.size() && std::isdigit(static_cast<unsigned char>(fret[target])))
+                ++target;
+            if (target > k + 1) {
+                const int from = std::stoi(fret.substr(0, digits));
+                const int to = target - k - 1 > 2 ? 999 : std::stoi(fret.substr(k + 1, target - k - 1));
+                if (to - from != 1 && to - from != 2)
+                    throw Fail{markColumn + 1, "a bend reaches the next fret's pitch or the one after (" + fret.substr(0, digits) + "b" +
+                                                   std::to_string(from + 1) + " or " + fret.substr(0, digits) + "b" + std::to_string(from + 2) + ")"};
+                note.bendSemitones = to - from;
+                k = target - 1;
+            }
         }
         if (colon != std::string::npos && digits > 0)
             fret.resize(digits);
@@ -296,6 +309,8 @@ std::string formatScore(const Score& score)
                 out << "r";
             for (size_t n = 0; n < e.notes.size(); ++n)
                 out << (n ? "+" : "") << e.notes[n].string << ":" << e.notes[n].fret << techniqueMark(e.notes[n].technique)
+                    << (e.notes[n].technique == Technique::Bend && e.notes[n].bendSemitones != 2
+                            ? std::to_string(e.notes[n].fret + e.notes[n].bendSemitones) : std::string())
                     << (e.notes[n].vibrato ? "v" : "") << (e.notes[n].palmMuted ? "m" : "");
             out << "/" << e.durationText;
             if (e.letRing && !ringsOn)

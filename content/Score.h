@@ -15,7 +15,7 @@ enum class Technique {
     Picked,
     HammerOn, // "h": from the note before, on the same string, by the fretting hand alone
     PullOff,  // "p"
-    Bend,     // "b": bent up a whole tone ("full")
+    Bend,     // "b": bent up bendSemitones, a whole tone ("full") unless its target says a half ("1/2")
     Slide,    // "s": slid to from the note before on the same string, not picked again
 };
 
@@ -25,6 +25,7 @@ struct FrettedNote {
     Technique technique = Technique::Picked;
     bool palmMuted = false; // "m": damped by the picking hand's edge, short and dark
     bool vibrato = false;   // "v": the pitch wavers once the note sounds
+    int bendSemitones = 2;  // how far a bend goes: "7b9" is full, "7b8" a half
 };
 
 // A note, a chord (several strings at once) or, with no notes, a rest.
@@ -52,5 +53,7 @@ struct Score {
 // Standard tuning, MIDI note of each open string, index 1 to 6.
 inline constexpr int kOpenString[7] = {0, 64, 59, 55, 50, 45, 40};
 inline int midiNote(const FrettedNote& n) { return kOpenString[n.string] + n.fret; }
+// Where a note ends up: a bend's target, else the note itself.
+inline int heardNote(const FrettedNote& n) { return midiNote(n) + (n.technique == Technique::Bend ? n.bendSemitones : 0); }
 
 } // namespace zupfomat::content

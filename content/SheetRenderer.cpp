@@ -210,7 +210,8 @@ void drawTechniques(QPainter& p, const SheetLayout& l, const Event& e, int x, co
             p.drawPolygon(QPolygonF({top, top + QPointF(-3, 5), top + QPointF(3, 5)}));
             p.setBrush(Qt::NoBrush);
             p.setFont(sansFont(8, false));
-            p.drawText(QRect(int(top.x()) - 12, int(top.y()) - 11, 24, 10), Qt::AlignCenter, QStringLiteral("full"));
+            p.drawText(QRect(int(top.x()) - 12, int(top.y()) - 11, 24, 10), Qt::AlignCenter,
+                       n.bendSemitones == 2 ? QStringLiteral("full") : QStringLiteral("\u00bd"));
         }
     }
 }

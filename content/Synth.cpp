@@ -30,7 +30,6 @@ struct Change {
 };
 
 constexpr int kWheelCentre = 8192;
-constexpr int kWheelWholeTone = 16383; // the default bend range is two semitones
 constexpr double kBendStart = 0.04;    // seconds after the strike
 constexpr double kBendTime = 0.12;
 constexpr int kBendSteps = 12;
@@ -150,16 +149,15 @@ std::vector<NoteEvent> scoreNotes(const Score& score, double tempoFactor)
             const bool slurred = technique == Technique::HammerOn || technique == Technique::PullOff || technique == Technique::Slide;
             n.velocity = slurred ? 66 : onBar ? 112 : onBeat ? 100 : 86; // the fretting hand is softer than the pick
             n.bend = technique == Technique::Bend;
-            if (strum[i].vibrato) {
+            if (n.bend || strum[i].vibrato) {
+                // Bends and vibrato move the pitch wheel of the string's own channel, so that
+                // they move this note alone; a vibrato wavers round the bend's target.
                 n.channel = kFirstStringChannel + strum[i].string;
-                double base = 0;
-                if (n.bend) { // the bend on the string's own wheel, then the vibrato on top of it
-                    n.bend = false;
-                    base = 2;
-                    for (int step = 1; step <= kBendSteps; ++step)
-                        n.glide.push_back({std::min(n.length * 0.8, kBendStart + kBendTime * step / kBendSteps), 2.0 * step / kBendSteps});
-                }
-                addVibrato(n, std::min(n.length, base > 0 ? kBendStart + kBendTime : kVibratoDelay), n.length, base);
+                const double base = n.bend ? strum[i].bendSemitones : 0;
+                for (int step = 1; n.bend && step <= kBendSteps; ++step)
+                    n.glide.push_back({std::min(n.length * 0.8, kBendStart + kBendTime * step / kBendSteps), base * step / kBendSteps});
+                if (strum[i].vibrato)
+                    addVibrato(n, std::min(n.length, n.bend ? kBendStart + kBendTime : kVibratoDelay), n.length, base);
             }
             if (strum[i].palmMuted) {
                 if (n.channel == 0)
@@ -219,14 +217,6 @@ std::vector<float> renderJob(const RenderJob& job, const std::string& soundFont,
                 changes.push_back({frameAt(n.seconds + after), ChangeKind::Bend, &n, std::clamp(wheel, 0, 16383)});
             }
         }
-        if (!n.bend)
-            continue;
-        for (int step = 1; step <= kBendSteps; ++step) {
-            const double at = n.seconds + std::min(n.length * 0.8, kBendStart + kBendTime * step / kBendSteps);
-            changes.push_back({frameAt(at), ChangeKind::Bend, &n,
-                               kWheelCentre + (kWheelWholeTone - kWheelCentre) * step / kBendSteps});
-        }
-        changes.push_back({frameAt(n.seconds + n.length), ChangeKind::Bend, &n, kWheelCentre});
     }
     std::stable_sort(changes.begin(), changes.end(), [](const Change& a, const Change& b) {
         return a.frame != b.frame ? a.frame < b.frame : int(a.kind) < int(b.kind);

@@ -72,6 +72,12 @@ private slots:
         QCOMPARE(score->seconds(), 5.0);
         QCOMPARE(int(score->events[6].notes[0].technique), int(Technique::HammerOn));
         QCOMPARE(int(score->events[10].notes[0].technique), int(Technique::Bend));
+        QCOMPARE(score->events[10].notes[0].bendSemitones, 2);
+        const auto half = parseScore("| 2:7b8/2  2:7b9/2 |", nullptr);
+        QVERIFY(half);
+        QCOMPARE(half->events[0].notes[0].bendSemitones, 1);
+        QCOMPARE(half->events[1].notes[0].bendSemitones, 2);
+        QCOMPARE(half->events[1].notes[0].fret, 7);
         QCOMPARE(int(score->events[5].notes[0].technique), int(Technique::Picked));
     }
 
@@ -111,6 +117,9 @@ private slots:
         QTest::newRow("unknown feel") << "feel: swing\n| 6:0/1 |\n" << 1 << 7;
         QTest::newRow("ring never closed") << "| 6:0/2  r/2 |\n| ring( 6:0/1 |\n| 6:0/1 |\n" << 2 << 3;
         QTest::newRow("closing no ring") << "| 6:0/1  ) |\n" << 1 << 10;
+        QTest::newRow("bend beyond a whole tone") << "| 2:7b10/1 |\n" << 1 << 7;
+        QTest::newRow("bend downwards") << "| 2:7b5/1 |\n" << 1 << 7;
+        QTest::newRow("target on a slide") << "| 2:5/2  2:7s9/2 |\n" << 1 << 14;
     }
 
     void errorsNameLineAndColumn()
@@ -137,6 +146,7 @@ private slots:
         QTest::newRow("slides") << "| 3:5/4  3:7s/4  3:2s/2 |\n" << 2 << 0 << 0 << false << 0;
         QTest::newRow("palm mute") << "| 6:0m/8  6:0m/8  6:0+5:2m/4  6:3/2 |\n" << 0 << 3 << 0 << false << 0;
         QTest::newRow("vibrato") << "| 1:5v/2  2:8bv/2 |\n" << 0 << 0 << 2 << false << 0;
+        QTest::newRow("bend targets") << "| 2:7b8/4  2:7b9v/4  3:7b9m/4  2:8b/4 |\n" << 0 << 1 << 1 << false << 0;
         QTest::newRow("all on one note") << "| 3:5/2  3:7svm/2 |\n" << 1 << 1 << 1 << false << 0;
         QTest::newRow("shuffle") << "feel: shuffle\n| 6:0/8  6:0/8  6:2/4  6:0/2 |\n" << 0 << 0 << 0 << true << 0;
         QTest::newRow("let ring") << "| ring( 4:2/8  3:2/8  2:3/8 ) 1:2/8  r/2 |\n" << 0 << 0 << 0 << false << 3;
@@ -169,6 +179,7 @@ private slots:
                 QCOMPARE(b.palmMuted, a.palmMuted);
                 QCOMPARE(b.vibrato, a.vibrato);
                 QCOMPARE(b.fret, a.fret);
+                QCOMPARE(b.bendSemitones, a.bendSemitones);
                 counts[0] += b.technique == Technique::Slide;
                 counts[1] += b.palmMuted;
                 counts[2] += b.vibrato;
@@ -474,7 +485,7 @@ private slots:
                 const QString where = QStringLiteral("string %1 fret %2").arg(note.string).arg(note.fret);
                 QVERIFY2(scale.contains(pitch % 12), qPrintable(where + " is outside the scale"));
                 if (note.technique == Technique::Bend)
-                    QVERIFY2(scale.contains((pitch + 2) % 12), qPrintable(where + " bends to a note outside the scale"));
+                    QVERIFY2(scale.contains(heardNote(note) % 12), qPrintable(where + " bends to a note outside the scale"));
                 last = pitch;
             }
         }

@@ -166,26 +166,27 @@ std::vector<Job> dataJobs(const GeneratorOptions& o, const ContentFolder& folder
     std::vector<Job> jobs;
     auto notes = [&o](const QString& name) { return o.notesFolder + "/" + name + ".txt"; };
     auto sheetAndRecordings = [&](const QString& noteName, PieceKind kind, int number, const QString& sheet,
-                                  std::vector<std::pair<double, QString>> recordings) {
+                                  std::vector<std::pair<bool, QString>> recordings) {
         jobs.push_back({sheet, [=](QString* error) {
                             Score score;
                             return loadScore(notes(noteName), &score, error) && writeGif(renderSheet(score), sheet, error);
                         }});
-        for (const auto& [factor, path] : recordings) {
-            jobs.push_back({path, [=, factor = factor, path = path](QString* error) {
+        for (const auto& [slow, path] : recordings) {
+            jobs.push_back({path, [=, slow = slow, path = path](QString* error) {
                                 Score score;
                                 return loadScore(notes(noteName), &score, error) &&
-                                       renderPiece(score, kind, number, factor, o.soundFont, path, AudioFileFormat::Wma, error);
+                                       renderPiece(score, kind, number, slow ? score.slowShare() : 1.0, o.soundFont, path,
+                                                   AudioFileFormat::Wma, error);
                             }});
         }
     };
     for (int n = 1; n <= ContentFolder::kRiffCount; ++n)
         sheetAndRecordings(QStringLiteral("riff%1").arg(n), PieceKind::Riff, n, folder.riffSheet(n),
-                           {{1.0, folder.riffRecording(n)}});
+                           {{false, folder.riffRecording(n)}});
     for (int k = 1; k <= ContentFolder::kExerciseCount; ++k)
         sheetAndRecordings(QStringLiteral("ex%1").arg(k), PieceKind::Exercise, k, folder.exerciseSheet(k),
-                           {{1.0, folder.exerciseRecording(k, ExerciseTempo::Normal)},
-                            {kSlowTempo, folder.exerciseRecording(k, ExerciseTempo::Slow)}});
+                           {{false, folder.exerciseRecording(k, ExerciseTempo::Normal)},
+                            {true, folder.exerciseRecording(k, ExerciseTempo::Slow)}});
     for (const LessonPiece& lesson : kLessons) {
         const QString path = folder.lessonRecording(lesson.page);
         const QString noteName = QString::fromLatin1(lesson.notes);

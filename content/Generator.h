@@ -10,8 +10,6 @@ namespace zupfomat::content {
 
 enum class PieceKind { Riff, Exercise, Lesson };
 
-inline constexpr double kSlowTempo = 0.6;
-
 // A recording planned to loop on the beat. A WMA decodes to whole 2048-sample frames, so the
 // tempo is nudged a little until the music fits them: a riff's last bar ends on the frame at
 // which the device splices its loop, a riff that loops whole is exactly its bars, and an

@@ -1,6 +1,7 @@
 #include "content/NoteFormat.h"
 
 #include <cctype>
+#include <cstring>
 #include <sstream>
 
 namespace zupfomat::content {
@@ -53,6 +54,27 @@ const char* techniqueMark(Technique technique)
     }
     return "";
 }
+
+std::string trimmed(const std::string& text);
+
+} // namespace
+
+int keyTonic(const std::string& key)
+{
+    static const std::pair<const char*, int> names[] = {{"C", 0},  {"C#", 1}, {"Db", 1},  {"D", 2},  {"D#", 3}, {"Eb", 3},
+                                                        {"E", 4},  {"F", 5},  {"F#", 6},  {"Gb", 6}, {"G", 7},  {"G#", 8},
+                                                        {"Ab", 8}, {"A", 9},  {"A#", 10}, {"Bb", 10}, {"B", 11}};
+    const size_t blank = key.find(' ');
+    if (blank == std::string::npos || (key.substr(blank + 1) != "major" && key.substr(blank + 1) != "minor"))
+        return -1;
+    for (const auto& [name, pitchClass] : names) {
+        if (key.compare(0, blank, name) == 0 && blank == std::strlen(name))
+            return pitchClass;
+    }
+    return -1;
+}
+
+namespace {
 
 std::string trimmed(const std::string& text)
 {
@@ -175,6 +197,14 @@ void parseHeader(Score& score, const std::string& key, const std::string& value,
         if (!allDigits(value) || value.size() > 3 || std::stoi(value) < 20 || std::stoi(value) > 400)
             throw Fail{valueColumn, "tempo must be 20 to 400 quarter notes a minute"};
         score.tempo = std::stoi(value);
+    } else if (key == "slow") {
+        if (!allDigits(value) || value.size() > 3 || std::stoi(value) < 20 || std::stoi(value) >= score.tempo)
+            throw Fail{valueColumn, "slow must be 20 or more quarter notes a minute and below tempo (write tempo first)"};
+        score.slowTempo = std::stoi(value);
+    } else if (key == "key") {
+        if (keyTonic(value) < 0)
+            throw Fail{valueColumn, "key must be a note and major or minor, like E minor or F# major"};
+        score.key = value;
     } else if (key == "meter") {
         const size_t slash = value.find('/');
         if (slash == std::string::npos || !allDigits(value.substr(0, slash)) || !allDigits(value.substr(slash + 1)))
@@ -212,9 +242,13 @@ std::optional<Score> parseScore(const std::string& text, ParseError* error)
     try {
         while (std::getline(lines, line)) {
             ++lineNumber;
-            const size_t hash = line.find('#');
-            if (hash != std::string::npos)
-                line.erase(hash);
+            // A comment starts with '#' at the start of a line or after a blank; F# is a note.
+            for (size_t hash = line.find('#'); hash != std::string::npos; hash = line.find('#', hash + 1)) {
+                if (hash == 0 || std::isspace(static_cast<unsigned char>(line[hash - 1]))) {
+                    line.erase(hash);
+                    break;
+                }
+            }
             if (trimmed(line).empty())
                 continue;
             const size_t colon = line.find(':');
@@ -288,8 +322,12 @@ std::string formatScore(const Score& score)
 {
     std::ostringstream out;
     out << "title: " << score.title << "\n"
-        << "tempo: " << score.tempo << "\n"
-        << "meter: " << score.beats << "/" << score.beatValue << "\n"
+        << "tempo: " << score.tempo << "\n";
+    if (score.slowTempo > 0)
+        out << "slow: " << score.slowTempo << "\n";
+    if (!score.key.empty())
+        out << "key: " << score.key << "\n";
+    out << "meter: " << score.beats << "/" << score.beatValue << "\n"
         << "sound: " << soundName(score.sound) << "\n";
     if (score.shuffle)
         out << "feel: shuffle\n";

@@ -17,5 +17,7 @@ struct ParseError {
 std::optional<Score> parseScore(const std::string& text, ParseError* error);
 // Writes a score back in the same format.
 std::string formatScore(const Score& score);
+// The pitch class (C = 0) of a key's tonic, "E minor" gives 4; -1 for what is not a key.
+int keyTonic(const std::string& key);
 
 } // namespace zupfomat::content

@@ -37,9 +37,14 @@ struct Event {
     bool letRing = false; // inside "ring( ... )": its notes sound on until their string is played again
 };
 
+// An exercise's slow recording runs at this share of its tempo unless its notes name one.
+inline constexpr double kDefaultSlowShare = 0.6;
+
 struct Score {
     std::string title;
     int tempo = 100; // quarter notes a minute
+    int slowTempo = 0; // "slow: 60": the slow recording's tempo; 0 for the default share
+    std::string key;   // "E minor", "A major": the key the piece states; empty for none
     int beats = 4;
     int beatValue = 4;
     Sound sound = Sound::Clean;
@@ -48,6 +53,7 @@ struct Score {
     std::vector<int> barStarts; // tick of each bar's start; one more at the end
     int lengthTicks() const { return barStarts.empty() ? 0 : barStarts.back(); }
     double seconds() const { return lengthTicks() / double(kTicksPerQuarter) * 60.0 / tempo; }
+    double slowShare() const { return slowTempo > 0 ? double(slowTempo) / tempo : kDefaultSlowShare; }
 };
 
 // Standard tuning, MIDI note of each open string, index 1 to 6.

@@ -1,4 +1,5 @@
 #include "content/Generator.h"
+#include "content/SheetRenderer.h"
 #include "content/Synth.h"
 
 #include <QElapsedTimer>
@@ -8,6 +9,7 @@
 
 // zupfomat-content DATA_FOLDER        writes the demo Data tree
 // zupfomat-content --assets FOLDER    writes the design pictures
+// zupfomat-content --sheet NOTES PNG  draws one note file's sheet, to look at while writing it
 int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen"); // paints pictures only; needs no display
@@ -20,6 +22,13 @@ int main(int argc, char* argv[])
     bool ok = false;
     if (args.size() == 3 && args[1] == QLatin1String("--assets")) {
         ok = zupfomat::content::writeDesignPictures(notes, args[2], &error);
+    } else if (args.size() == 4 && args[1] == QLatin1String("--sheet")) {
+        zupfomat::content::Score score;
+        ok = zupfomat::content::loadScore(args[2], &score, &error);
+        if (ok && !zupfomat::content::renderSheet(score).save(args[3])) {
+            error = QStringLiteral("cannot write ") + args[3];
+            ok = false;
+        }
     } else if (args.size() == 2 && !args[1].startsWith('-')) {
         zupfomat::content::GeneratorOptions options;
         options.notesFolder = notes;
@@ -27,7 +36,7 @@ int main(int argc, char* argv[])
         options.soundFont = QString::fromStdString(zupfomat::content::defaultSoundFont());
         ok = zupfomat::content::generateDataTree(options, &error);
     } else {
-        std::fprintf(stderr, "usage: zupfomat-content DATA_FOLDER | --assets FOLDER\n");
+        std::fprintf(stderr, "usage: zupfomat-content DATA_FOLDER | --assets FOLDER | --sheet NOTES PNG\n");
         return 2;
     }
     if (!ok) {

@@ -83,6 +83,8 @@ struct LoopedPiece {
 
 // Every recording that loops on the beat: riffs with a loop lead or none, and the exercises
 // at both tempos. Riffs 9 and 11 keep whatever lead they inherit, so they have no beat to meet.
+double slowShareOf(const QString& name) { return score(name).slowShare(); }
+
 std::vector<LoopedPiece> loopedPieces(const ContentFolder& content)
 {
     std::vector<LoopedPiece> pieces;
@@ -93,7 +95,7 @@ std::vector<LoopedPiece> loopedPieces(const ContentFolder& content)
     for (int k = 1; k <= ContentFolder::kExerciseCount; ++k) {
         const QString notes = QStringLiteral("ex%1").arg(k);
         pieces.push_back({notes, PieceKind::Exercise, k, 1.0, content.exerciseRecording(k, ExerciseTempo::Normal)});
-        pieces.push_back({notes, PieceKind::Exercise, k, kSlowTempo, content.exerciseRecording(k, ExerciseTempo::Slow)});
+        pieces.push_back({notes, PieceKind::Exercise, k, slowShareOf(notes), content.exerciseRecording(k, ExerciseTempo::Slow)});
     }
     return pieces;
 }
@@ -214,7 +216,7 @@ private slots:
         for (int k = 1; k <= ContentFolder::kExerciseCount; ++k) {
             const Score s = score(QStringLiteral("ex%1").arg(k));
             check(content.exerciseRecording(k, ExerciseTempo::Normal), recordingSeconds(s, PieceKind::Exercise, k, 1.0));
-            check(content.exerciseRecording(k, ExerciseTempo::Slow), recordingSeconds(s, PieceKind::Exercise, k, kSlowTempo));
+            check(content.exerciseRecording(k, ExerciseTempo::Slow), recordingSeconds(s, PieceKind::Exercise, k, s.slowShare()));
         }
         const char* lessons[] = {"lesson-moll-exercise", "lesson-moll-beispiel", "lesson-dur-exercise", "lesson-dur-beispiel"};
         for (int page = 1; page <= 4; ++page)

@@ -73,6 +73,12 @@ private slots:
         QCOMPARE(int(score->events[6].notes[0].technique), int(Technique::HammerOn));
         QCOMPARE(int(score->events[10].notes[0].technique), int(Technique::Bend));
         QCOMPARE(score->events[10].notes[0].bendSemitones, 2);
+        const auto headers = parseScore("tempo: 100\nslow: 60\nkey: F# minor\n| 6:2/1 |", nullptr);
+        QVERIFY(headers);
+        QCOMPARE(headers->slowShare(), 0.6);
+        QCOMPARE(keyTonic(headers->key), 6);
+        QCOMPARE(keyTonic("Bb major"), 10);
+        QCOMPARE(formatScore(*parseScore(formatScore(*headers), nullptr)), formatScore(*headers));
         const auto half = parseScore("| 2:7b8/2  2:7b9/2 |", nullptr);
         QVERIFY(half);
         QCOMPARE(half->events[0].notes[0].bendSemitones, 1);
@@ -117,6 +123,9 @@ private slots:
         QTest::newRow("unknown feel") << "feel: swing\n| 6:0/1 |\n" << 1 << 7;
         QTest::newRow("ring never closed") << "| 6:0/2  r/2 |\n| ring( 6:0/1 |\n| 6:0/1 |\n" << 2 << 3;
         QTest::newRow("closing no ring") << "| 6:0/1  ) |\n" << 1 << 10;
+        QTest::newRow("slow not below tempo") << "tempo: 80\nslow: 80\n| 6:0/1 |\n" << 2 << 7;
+        QTest::newRow("key without mode") << "key: E\n| 6:0/1 |\n" << 1 << 6;
+        QTest::newRow("key not a note") << "key: H minor\n| 6:0/1 |\n" << 1 << 6;
         QTest::newRow("bend beyond a whole tone") << "| 2:7b10/1 |\n" << 1 << 7;
         QTest::newRow("bend downwards") << "| 2:7b5/1 |\n" << 1 << 7;
         QTest::newRow("target on a slide") << "| 2:5/2  2:7s9/2 |\n" << 1 << 14;

@@ -8,7 +8,7 @@ PACKAGES := cmake g++ make pkg-config qt6-base-dev \
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsdl2-dev \
   libfluidsynth-dev libjack-jackd2-dev fluid-soundfont-gm libgif-dev \
   fonts-liberation fonts-comic-neue fonts-freefont-ttf \
-  xvfb imagemagick xdotool pulseaudio pulseaudio-utils clang
+  xvfb imagemagick xdotool pulseaudio pulseaudio-utils clang ffmpeg
 
 .PHONY: deps build content run test test-asan tsan fuzz fuzz-build fuzz-smoke bench clean
 

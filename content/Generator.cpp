@@ -1,4 +1,5 @@
 #include "content/Generator.h"
+#include "content/Loudness.h"
 
 #include "content/AudioFileWriter.h"
 #include "content/GifWriter.h"
@@ -119,7 +120,8 @@ bool renderPiece(const Score& score, PieceKind kind, int number, double tempoFac
     pcm.resize(size_t(fit.totalFrames) * 2);
     const bool loopsWhole = kind == PieceKind::Riff && loopLeadRule(number).kind == LoopLeadRule::Zero;
     fadeOut(pcm, loopsWhole ? kSeamFade : kEndFade);
-    std::vector<int16_t> samples = normalised(pcm);
+    levelToLoudness(pcm);
+    std::vector<int16_t> samples = toSamples(pcm);
     if (format == AudioFileFormat::Wma) // one frame of lead-in for the WMA decoder's delay to swallow
         samples.insert(samples.begin(), size_t(kWmaFrameSamples) * 2, 0);
     return writeAudio(path, samples, format, error);
@@ -201,7 +203,8 @@ std::vector<Job> dataJobs(const GeneratorOptions& o, const ContentFolder& folder
         const QString path = folder.rhythmRecording(i);
         jobs.push_back({path, [=](QString* error) {
                             std::string why;
-                            const RhythmLoop loop = renderRhythm(rhythmPatterns()[size_t(i)], o.soundFont.toStdString(), &why);
+                            const RhythmLoop loop = renderRhythm(rhythmPatterns()[size_t(i)], o.soundFont.toStdString(), &why,
+                                                                         RhythmLevel::PackLoudness);
                             if (loop.loop.empty()) {
                                 *error = QString::fromStdString(why);
                                 return false;

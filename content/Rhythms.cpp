@@ -1,4 +1,5 @@
 #include "content/Rhythms.h"
+#include "content/Loudness.h"
 
 #include "content/Synth.h"
 
@@ -153,7 +154,7 @@ int64_t barSamples(const RhythmPattern& rhythm)
     return frames * kWmaFrameSamples;
 }
 
-RhythmLoop renderRhythm(const RhythmPattern& rhythm, const std::string& soundFont, std::string* error)
+RhythmLoop renderRhythm(const RhythmPattern& rhythm, const std::string& soundFont, std::string* error, RhythmLevel level)
 {
     const int64_t bar = barSamples(rhythm);
     const int64_t loopFrames = bar * rhythm.bars;
@@ -181,9 +182,18 @@ RhythmLoop renderRhythm(const RhythmPattern& rhythm, const std::string& soundFon
     const std::vector<float> rendered = renderJob(job, soundFont, error);
     if (rendered.empty())
         return {};
-    const std::vector<float> second(rendered.begin() + loopFrames * 2, rendered.begin() + 2 * loopFrames * 2);
+    std::vector<float> second(rendered.begin() + loopFrames * 2, rendered.begin() + 2 * loopFrames * 2);
+    if (level == RhythmLevel::PackLoudness) {
+        levelToLoudness(second);
+    } else {
+        float peak = 0;
+        for (float v : second)
+            peak = std::max(peak, std::fabs(v));
+        for (float& v : second)
+            v = peak > 0 ? v * 0.708f / peak : 0.0f;
+    }
     RhythmLoop result;
-    result.loop = normalised(second);
+    result.loop = toSamples(second);
     result.toEncode.assign(result.loop.end() - kWmaFrameSamples * 2, result.loop.end());
     result.toEncode.insert(result.toEncode.end(), result.loop.begin(), result.loop.end());
     return result;

@@ -47,6 +47,10 @@ struct RhythmLoop {
     std::vector<int16_t> loop;
     std::vector<int16_t> toEncode;
 };
-RhythmLoop renderRhythm(const RhythmPattern& rhythm, const std::string& soundFont, std::string* error);
+// AsPlayed keeps the drums' own dynamics, its loudest hit at -3 dBFS; PackLoudness levels the
+// loop to the loudness every recording of the pack has.
+enum class RhythmLevel { AsPlayed, PackLoudness };
+RhythmLoop renderRhythm(const RhythmPattern& rhythm, const std::string& soundFont, std::string* error,
+                        RhythmLevel level = RhythmLevel::AsPlayed);
 
 } // namespace zupfomat::content

@@ -252,15 +252,11 @@ std::vector<float> renderJob(const RenderJob& job, const std::string& soundFont,
     return out;
 }
 
-std::vector<int16_t> normalised(const std::vector<float>& samples)
+std::vector<int16_t> toSamples(const std::vector<float>& samples)
 {
-    float peak = 0;
-    for (float s : samples)
-        peak = std::max(peak, std::fabs(s));
-    const float gain = peak > 0 ? 0.708f * 32767.0f / peak : 0.0f; // -3 dBFS
     std::vector<int16_t> out(samples.size());
     for (size_t i = 0; i < samples.size(); ++i)
-        out[i] = int16_t(std::clamp<long>(std::lround(samples[i] * gain), -32768, 32767));
+        out[i] = int16_t(std::clamp<long>(std::lround(samples[i] * 32767.0f), -32768, 32767));
     return out;
 }
 

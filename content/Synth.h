@@ -41,8 +41,8 @@ std::vector<float> renderJob(const RenderJob& job, const std::string& soundFont,
 std::vector<NoteEvent> scoreNotes(const Score& score, double tempoFactor);
 int programFor(Sound sound);
 
-// Scales to a peak of about -3 dBFS and converts to S16.
-std::vector<int16_t> normalised(const std::vector<float>& samples);
+// Full scale 1.0 to 16 bits, as it is.
+std::vector<int16_t> toSamples(const std::vector<float>& samples);
 // A short fade over the last milliseconds, so that a cut-off note ends without a click.
 void fadeOut(std::vector<float>& samples, double seconds);
 

@@ -242,7 +242,8 @@ private slots:
             }
             for (int c = 0; c < 2; ++c) {
                 const int seam = std::abs(pcm[size_t(c)] - pcm[size_t((frames - 1) * 2 + c)]);
-                QVERIFY2(seam <= largestStep + 64, qPrintable(QStringLiteral("%1: step %2 at the seam, %3 around it")
+                // The downbeat's attack is the music's own step; levelled louder, it grows with the rest.
+                QVERIFY2(seam <= largestStep * 1.02 + 64, qPrintable(QStringLiteral("%1: step %2 at the seam, %3 around it")
                                                                    .arg(rhythm.file).arg(seam).arg(largestStep)));
             }
         }

@@ -60,6 +60,8 @@ namespace {
 
 constexpr double kSlideTime = 0.07;        // seconds the pitch takes to slide, arriving on the beat
 constexpr int kSlideSteps = 10;
+constexpr double kFingerTime = 0.004;    // a hammered or pulled finger changes the pitch at once, without a click
+constexpr int kFingerSteps = 2;
 constexpr double kVibratoDelay = 0.12;     // the note speaks plainly before it wavers
 constexpr double kVibratoRate = 5.5;       // Hz
 constexpr double kVibratoDepth = 0.5;      // semitones either way: a quarter tone
@@ -126,19 +128,23 @@ std::vector<NoteEvent> scoreNotes(const Score& score, double tempoFactor)
                 n.length = std::max(n.length, tickSeconds(ringsUntil(index, strum[i].string)) - eventSeconds - 0.02);
             const Technique technique = strum[i].technique;
             Sounding& sounding = strings[strum[i].string];
-            // A slide keeps the string sounding: the note before on it is held and its pitch moves
-            // to this one. A bent note before it already has the wheel of the shared channel.
-            if (technique == Technique::Slide && sounding.index >= 0 && sounding.endTick == e.start &&
-                !notes[size_t(sounding.index)].bend) {
+            // A slide, hammer-on or pull-off keeps the string sounding: the note before on it is
+            // held, not picked again, and its pitch moves to this one: gliding over the frets for a
+            // slide, at once for a finger hammered on or pulled off. A bent note before it is left
+            // to ring out: its wheel is the bend's.
+            const bool slurred = technique == Technique::HammerOn || technique == Technique::PullOff || technique == Technique::Slide;
+            if (slurred && sounding.index >= 0 && sounding.endTick == e.start && !notes[size_t(sounding.index)].bend) {
                 NoteEvent& held = notes[size_t(sounding.index)];
                 held.channel = kFirstStringChannel + strum[i].string;
                 const double arrive = n.seconds - held.seconds;
-                const double glideTime = std::min(kSlideTime, arrive / 2);
+                const bool slide = technique == Technique::Slide;
+                const double glideTime = std::min(slide ? kSlideTime : kFingerTime, arrive / 2);
+                const int steps = slide ? kSlideSteps : kFingerSteps;
                 while (!held.glide.empty() && held.glide.back().first >= arrive - glideTime)
-                    held.glide.pop_back(); // a vibrato of the note before stops where the slide begins
+                    held.glide.pop_back(); // a vibrato of the note before stops where the new note begins
                 const double from = sounding.key - held.key, to = n.key - held.key;
-                for (int step = 1; step <= kSlideSteps; ++step)
-                    held.glide.push_back({arrive - glideTime + glideTime * step / kSlideSteps, from + (to - from) * step / kSlideSteps});
+                for (int step = 1; step <= steps; ++step)
+                    held.glide.push_back({arrive - glideTime + glideTime * step / steps, from + (to - from) * step / steps});
                 held.length = arrive + (strum[i].palmMuted ? std::max(0.05, n.length * kMutedLength) : n.length);
                 if (strum[i].vibrato)
                     addVibrato(held, arrive + kVibratoDelay, held.length, to);
@@ -146,7 +152,6 @@ std::vector<NoteEvent> scoreNotes(const Score& score, double tempoFactor)
                 sounding.key = n.key;
                 continue;
             }
-            const bool slurred = technique == Technique::HammerOn || technique == Technique::PullOff || technique == Technique::Slide;
             n.velocity = slurred ? 66 : onBar ? 112 : onBeat ? 100 : 86; // the fretting hand is softer than the pick
             n.bend = technique == Technique::Bend;
             if (n.bend || strum[i].vibrato) {

@@ -29,6 +29,62 @@ int darkPixelsAround(const QImage& image, int x, int y, int radius)
     return dark;
 }
 
+// The piece as the synthesizer plays it, mono, at kRenderRate.
+std::vector<float> rendered(const QString& text);
+
+// Attacks: a pick's strike is a burst of high partials, so each 5 ms window's energy of the
+// signal's steps (a high-pass) is compared with the loudest of the 30 ms before it.
+int attacksIn(const std::vector<float>& mono)
+{
+    constexpr size_t kWindow = kRenderRate / 200;
+    std::vector<double> level;
+    for (size_t at = 1; at + kWindow <= mono.size(); at += kWindow) {
+        double energy = 0;
+        for (size_t i = at; i < at + kWindow; ++i)
+            energy += double(mono[i] - mono[i - 1]) * (mono[i] - mono[i - 1]);
+        level.push_back(std::sqrt(energy / kWindow));
+    }
+    const double loudest = *std::max_element(level.begin(), level.end());
+    int attacks = 0;
+    for (size_t w = 0; w < level.size(); ++w) {
+        double before = 0;
+        for (size_t k = w >= 6 ? w - 6 : 0; k < w; ++k)
+            before = std::max(before, level[k]);
+        if (level[w] > loudest * 0.1 && level[w] > 2 * before) {
+            ++attacks;
+            w += 6; // one attack, however it rises
+        }
+    }
+    return attacks;
+}
+
+// The fundamental around `seconds`, by autocorrelation between lowHz and highHz.
+double pitchAt(const std::vector<float>& mono, double seconds, double lowHz, double highHz)
+{
+    const size_t start = size_t(seconds * kRenderRate), length = kRenderRate / 20;
+    double best = 0;
+    int bestLag = 0;
+    for (int lag = int(kRenderRate / highHz); lag <= int(kRenderRate / lowHz); ++lag) {
+        double sum = 0;
+        for (size_t i = start; i < start + length; ++i)
+            sum += double(mono[i]) * mono[i + size_t(lag)];
+        if (sum > best) {
+            best = sum;
+            bestLag = lag;
+        }
+    }
+    // Between the lags either side, where the peak of a parabola through them lies.
+    auto at = [&](int lag) {
+        double sum = 0;
+        for (size_t i = start; i < start + length; ++i)
+            sum += double(mono[i]) * mono[i + size_t(lag)];
+        return sum;
+    };
+    const double a = at(bestLag - 1), b = best, c = at(bestLag + 1);
+    const double shift = (a - c) / (2 * (a - 2 * b + c));
+    return kRenderRate / (bestLag + shift);
+}
+
 Score parsed(const QString& text)
 {
     ParseError error;
@@ -36,6 +92,21 @@ Score parsed(const QString& text)
     if (!score)
         qFatal("%s: %s", qPrintable(text), error.message.c_str());
     return *score;
+}
+
+std::vector<float> rendered(const QString& text)
+{
+    RenderJob job;
+    const Score score = parsed(text);
+    job.notes = scoreNotes(score, 1.0);
+    job.guitarProgram = programFor(score.sound);
+    job.seconds = score.seconds();
+    std::string why;
+    const std::vector<float> stereo = renderJob(job, defaultSoundFont(), &why);
+    std::vector<float> mono(stereo.size() / 2);
+    for (size_t i = 0; i < mono.size(); ++i)
+        mono[i] = (stereo[2 * i] + stereo[2 * i + 1]) / 2;
+    return mono;
 }
 
 int darkPixelsIn(const QImage& image, const QRect& rect)
@@ -212,12 +283,20 @@ private slots:
         const char* mute[] = {"| 4:2/4  6:0/8  6:0/8  6:0/8  6:0/8  r/4 |\n", "| 4:2/4  6:0m/8  6:0m/8  6:0m/8  6:0m/8  r/4 |\n"};
         const char* ring[] = {"| 4:2/8  3:2/8  2:3/8  1:2/8  r/2 |\n", "| ring( 4:2/8  3:2/8  2:3/8  1:2/8 ) r/2 |\n"};
         const char* vibrato[] = {"| 3:5/4  2:8/2  r/4 |\n", "| 3:5/4  2:8v/2  r/4 |\n"};
+        const char* hammer[] = {"| 3:5/4  3:7/4  r/2 |\n", "| 3:5/4  3:7h/4  r/2 |\n"};
+        const char* pull[] = {"| 3:7/4  3:5/4  r/2 |\n", "| 3:7/4  3:5p/4  r/2 |\n"};
+        const char* bend[] = {"| 3:5/4  2:8/4  r/2 |\n", "| 3:5/4  2:8b/4  r/2 |\n"};
+        const char* halfBend[] = {"| 3:5/4  2:8/4  r/2 |\n", "| 3:5/4  2:8b9/4  r/2 |\n"};
         for (bool tabOnly : {false, true}) {
             const char* style = tabOnly ? " (tab only)" : "";
             QTest::newRow(qPrintable(QStringLiteral("slide%1").arg(style))) << slide[0] << slide[1] << 1 << tabOnly;
             QTest::newRow(qPrintable(QStringLiteral("palm mute%1").arg(style))) << mute[0] << mute[1] << 1 << tabOnly;
             QTest::newRow(qPrintable(QStringLiteral("palm mute's end%1").arg(style))) << mute[0] << mute[1] << 4 << tabOnly;
             QTest::newRow(qPrintable(QStringLiteral("vibrato%1").arg(style))) << vibrato[0] << vibrato[1] << 1 << tabOnly;
+            QTest::newRow(qPrintable(QStringLiteral("hammer-on%1").arg(style))) << hammer[0] << hammer[1] << 1 << tabOnly;
+            QTest::newRow(qPrintable(QStringLiteral("pull-off%1").arg(style))) << pull[0] << pull[1] << 1 << tabOnly;
+            QTest::newRow(qPrintable(QStringLiteral("bend%1").arg(style))) << bend[0] << bend[1] << 1 << tabOnly;
+            QTest::newRow(qPrintable(QStringLiteral("half bend%1").arg(style))) << halfBend[0] << halfBend[1] << 1 << tabOnly;
             QTest::newRow(qPrintable(QStringLiteral("let ring%1").arg(style))) << ring[0] << ring[1] << 1 << tabOnly;
             QTest::newRow(qPrintable(QStringLiteral("let ring's end%1").arg(style))) << ring[0] << ring[1] << 3 << tabOnly;
         }
@@ -377,6 +456,48 @@ private slots:
         QVERIFY(high > 0.4 && high <= 0.5 && low < -0.4 && low >= -0.5); // a quarter tone either way
         const double waves = (n.length - n.glide.front().first) * 5.5;
         QVERIFY2(crossings >= int(2 * waves) - 2 && crossings <= int(2 * waves) + 2, qPrintable(QString::number(crossings)));
+    }
+
+    // Heard in the recording: a picked note is a new attack, a hammered or pulled one is not,
+    // it carries on the string's sound at its new pitch; a bend glides to its target.
+    void legatoIsNotPickedAgain_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("attacks");
+        QTest::newRow("picked") << "| 3:5/4  3:7/4  3:5/4  3:7/4 |\n| 3:9/4  r/4  r/2 |\n" << 5;
+        QTest::newRow("hammer-ons and pull-offs") << "| 3:5/4  3:7h/4  3:5p/4  3:7h/4 |\n| 3:9h/4  r/4  r/2 |\n" << 1;
+        QTest::newRow("picked again after a hammer-on") << "| 3:5/4  3:7h/4  3:5/4  3:7h/4 |\n| 3:9/4  r/4  r/2 |\n" << 3;
+    }
+
+    void legatoIsNotPickedAgain()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, attacks);
+        const std::vector<float> pcm = rendered(QStringLiteral("tempo: 80\nsound: clean\n") + text);
+        QCOMPARE(attacksIn(pcm), attacks);
+    }
+
+    void bendsReachTheirTarget_data()
+    {
+        QTest::addColumn<QString>("note");
+        QTest::addColumn<double>("semitones");
+        QTest::newRow("full") << "2:8b" << 2.0;
+        QTest::newRow("full, by its target") << "2:8b10" << 2.0;
+        QTest::newRow("half") << "2:8b9" << 1.0;
+        QTest::newRow("full with vibrato") << "2:8bv" << 2.0;
+    }
+
+    void bendsReachTheirTarget()
+    {
+        QFETCH(QString, note);
+        QFETCH(double, semitones);
+        const std::vector<float> pcm = rendered(QStringLiteral("tempo: 60\nsound: clean\n| %1/2  r/2 |\n").arg(note));
+        // 2:8 is G4 (392 Hz): at its strike, and once bent, looked for within a fifth of it.
+        const double struck = pitchAt(pcm, 0.02, 300, 600), bent = pitchAt(pcm, 0.8, 300, 600);
+        QVERIFY2(std::abs(struck - 392.0) < 392.0 * 0.02, qPrintable(QString::number(struck)));
+        const double reached = 12 * std::log2(bent / 392.0);
+        // A vibrato wavers a quarter tone round the target.
+        QVERIFY2(std::abs(reached - semitones) < (note.endsWith('v') ? 0.55 : 0.1), qPrintable(QString::number(reached)));
     }
 
     // A let-ring note sounds until its string is played again, or to the end of the piece.

@@ -8,9 +8,10 @@ PACKAGES := cmake g++ make pkg-config qt6-base-dev \
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsdl2-dev \
   libfluidsynth-dev libjack-jackd2-dev fluid-soundfont-gm libgif-dev \
   fonts-liberation fonts-comic-neue fonts-freefont-ttf \
-  xvfb imagemagick xdotool pulseaudio pulseaudio-utils clang ffmpeg
+  xvfb imagemagick xdotool pulseaudio pulseaudio-utils clang ffmpeg \
+  dpkg-dev file desktop-file-utils appstream lintian
 
-.PHONY: deps build content run test test-asan tsan fuzz fuzz-build fuzz-smoke bench clean
+.PHONY: deps build content run test test-asan tsan fuzz fuzz-build fuzz-smoke bench package install clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do \
@@ -38,6 +39,16 @@ content: build
 
 run: content
 	$(BUILD)/zupfomat
+
+# The Debian package (packaging/), $(BUILD)/zupfomat_<version>-1_<arch>.deb, with the content.
+package: content
+	cd $(BUILD) && cpack --config CPackConfig.cmake
+
+# The same layout under PREFIX: the program and Data in lib/zupfomat, bin/zupfomat a link to it,
+# the menu entry, icons and AppStream data in share. DESTDIR is honoured.
+PREFIX ?= /usr/local
+install: content
+	$(SUDO) env DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX) --strip
 
 test: build content
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)

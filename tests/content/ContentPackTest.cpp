@@ -266,7 +266,8 @@ private slots:
                 energy += double(s) * s;
             }
             const double rms = std::sqrt(energy / double(pcm.size())) / 32768.0;
-            QVERIFY2(peak > 0.5 * 32768 && peak < 0.97 * 32768, qPrintable(QStringLiteral("%1: peak %2").arg(path).arg(peak)));
+            // Levelled by loudness, a dense riff or lick peaks lower than a sparse drum loop.
+            QVERIFY2(peak > 0.25 * 32768 && peak < 0.97 * 32768, qPrintable(QStringLiteral("%1: peak %2").arg(path).arg(peak)));
             QVERIFY2(rms > 0.02, qPrintable(QStringLiteral("%1: rms %2").arg(path).arg(rms)));
         }
     }

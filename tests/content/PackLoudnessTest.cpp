@@ -12,13 +12,20 @@ struct Reading {
 };
 
 // The summary ffmpeg prints at the end: "I: -16.1 LUFS" under the integrated loudness and
-// "Peak: -2.3 dBFS" under the true peak.
+// "Peak: -2.3 dBFS" under the true peak. The filter prints one for nothing as well when the graph
+// is first set up, so the last one counts.
 std::optional<Reading> summary(const QString& log)
 {
     static const QRegularExpression integrated(QStringLiteral("Integrated loudness:\\s*I:\\s*(-?[0-9.]+) LUFS"));
     static const QRegularExpression peak(QStringLiteral("True peak:\\s*Peak:\\s*(-?[0-9.]+|-inf) dBFS"));
-    const auto i = integrated.match(log);
-    const auto p = peak.match(log);
+    auto last = [&log](const QRegularExpression& pattern) {
+        QRegularExpressionMatch found;
+        for (auto it = pattern.globalMatch(log); it.hasNext();)
+            found = it.next();
+        return found;
+    };
+    const auto i = last(integrated);
+    const auto p = last(peak);
     if (!i.hasMatch() || !p.hasMatch())
         return std::nullopt;
     return Reading{i.captured(1).toDouble(), p.captured(1) == QLatin1String("-inf") ? -1e9 : p.captured(1).toDouble()};
@@ -49,7 +56,7 @@ private slots:
             for (int k = first; k < std::min<int>(first + 2, files.size()); ++k) {
                 auto* ffmpeg = new QProcess(this);
                 ffmpeg->setProcessChannelMode(QProcess::MergedChannels);
-                ffmpeg->start(QStringLiteral("ffmpeg"), {"-hide_banner", "-nostats", "-i", files[k], "-filter_complex",
+                ffmpeg->start(QStringLiteral("ffmpeg"), {"-nostdin", "-hide_banner", "-nostats", "-i", files[k], "-filter_complex",
                                                          "ebur128=peak=true", "-f", "null", "-"});
                 running << ffmpeg;
             }

@@ -1,7 +1,6 @@
 #include "media/AudioOutput.h"
 
-#define SDL_MAIN_HANDLED
-#include <SDL.h>
+#include "media/MediaLibraries.h"
 #ifndef _WIN32
 #include <dlfcn.h>
 #endif
@@ -151,10 +150,12 @@ private:
     // server that came back (or a card, where the server stays away) is found.
     bool openSoundDevice()
     {
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        SDL_SetMainReady();
+        if (!sdlLibrary())
+            return false; // SDL cannot load: the null output keeps time
+        sdlLibrary()->SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        sdlLibrary()->SDL_SetMainReady();
         silenceAlsa();
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        if (sdlLibrary()->SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
             return false;
         SDL_AudioSpec wanted{};
         wanted.freq = kSampleRate;
@@ -164,15 +165,15 @@ private:
         wanted.callback = &WatchedSoundOutput::callback;
         wanted.userdata = this;
         SDL_AudioSpec obtained{};
-        device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+        device_ = sdlLibrary()->SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
         // SDL_Init succeeds without a sound card; only the open tells. The dummy driver
         // keeps poor time, so it counts as no device.
-        const char* driver = SDL_GetCurrentAudioDriver();
+        const char* driver = sdlLibrary()->SDL_GetCurrentAudioDriver();
         if (device_ == 0 || (driver && std::strcmp(driver, "dummy") == 0)) {
             if (device_ != 0)
-                SDL_CloseAudioDevice(device_);
+                sdlLibrary()->SDL_CloseAudioDevice(device_);
             device_ = 0;
-            SDL_QuitSubSystem(SDL_INIT_AUDIO); // so the next try chooses its driver afresh
+            sdlLibrary()->SDL_QuitSubSystem(SDL_INIT_AUDIO); // so the next try chooses its driver afresh
             return false;
         }
         driver_ = driver ? driver : "sdl";
@@ -185,9 +186,9 @@ private:
     {
         if (device_ == 0)
             return;
-        SDL_CloseAudioDevice(device_);
+        sdlLibrary()->SDL_CloseAudioDevice(device_);
         device_ = 0;
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        sdlLibrary()->SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
 
     void carryOnBy(Carrier carrier, Clock::time_point now)
@@ -198,7 +199,7 @@ private:
             clock_.restart(now);
         }
         if (carrier == Carrier::Sound)
-            SDL_PauseAudioDevice(device_, 0);
+            sdlLibrary()->SDL_PauseAudioDevice(device_, 0);
         std::lock_guard<std::mutex> guard(nameMutex_);
         name_ = carrier == Carrier::Clock ? std::string("null") : "sdl:" + driver_;
     }
@@ -227,7 +228,7 @@ private:
             pullByClock(now);
             if (device_ != 0 && now >= nextStatus) {
                 nextStatus = now + kStatusEvery;
-                if (SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) {
+                if (sdlLibrary()->SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) {
                     carryOnBy(Carrier::Clock, now); // first, so not a frame of time is lost
                     closeSoundDevice();
                     nextReopen = now + kReopenEvery;

@@ -1,12 +1,6 @@
 #include "media/Recording.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/opt.h>
-#include <libswresample/swresample.h>
-}
+#include "media/MediaLibraries.h"
 
 #include <algorithm>
 #include <chrono>
@@ -79,7 +73,9 @@ int interruptRequested(void* opaque)
 
 } // namespace
 
+// Made only once FFmpeg is loaded.
 struct Recording::Decoder {
+    const FFmpegCalls* const ff = ffmpegLibrary();
     AVFormatContext* format = nullptr;
     AVCodecContext* codec = nullptr;
     SwrContext* resampler = nullptr;
@@ -95,12 +91,12 @@ struct Recording::Decoder {
 
     ~Decoder()
     {
-        av_channel_layout_uninit(&inLayout);
-        swr_free(&resampler);
-        av_frame_free(&frame);
-        av_packet_free(&packet);
-        avcodec_free_context(&codec);
-        avformat_close_input(&format);
+        ff->av_channel_layout_uninit(&inLayout);
+        ff->swr_free(&resampler);
+        ff->av_frame_free(&frame);
+        ff->av_packet_free(&packet);
+        ff->avcodec_free_context(&codec);
+        ff->avformat_close_input(&format);
     }
 
     bool openInput(const std::string& path, const std::atomic<bool>& stop)
@@ -108,14 +104,14 @@ struct Recording::Decoder {
         // An ID3 tag (cover art) in front says MP3 almost always; probing through a large
         // tag byte by byte would cost milliseconds, so try the MP3 reader on it first.
         const bool tagged = id3TagBytes(path) > kFormatProbeBytes;
-        return (tagged && openFormat(path, stop, av_find_input_format("mp3"))) || openFormat(path, stop, nullptr);
+        return (tagged && openFormat(path, stop, ff->av_find_input_format("mp3"))) || openFormat(path, stop, nullptr);
     }
 
     bool openFormat(const std::string& path, const std::atomic<bool>& stop, const AVInputFormat* forced)
     {
-        avcodec_free_context(&codec);
-        avformat_close_input(&format);
-        format = avformat_alloc_context();
+        ff->avcodec_free_context(&codec);
+        ff->avformat_close_input(&format);
+        format = ff->avformat_alloc_context();
         if (!format)
             return false;
         interrupt.stop = &stop;
@@ -123,11 +119,11 @@ struct Recording::Decoder {
         format->interrupt_callback = {interruptRequested, &interrupt};
         format->format_probesize = kFormatProbeBytes;
         format->probesize = kStreamProbeBytes;
-        if (avformat_open_input(&format, path.c_str(), forced, nullptr) < 0)
+        if (ff->avformat_open_input(&format, path.c_str(), forced, nullptr) < 0)
             return false; // avformat_open_input frees the context on failure
-        if (avformat_find_stream_info(format, nullptr) < 0)
+        if (ff->avformat_find_stream_info(format, nullptr) < 0)
             return false;
-        streamIndex = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+        streamIndex = ff->av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
         if (streamIndex < 0)
             return false;
         for (unsigned i = 0; i < format->nb_streams; ++i) {
@@ -137,17 +133,17 @@ struct Recording::Decoder {
         const AVCodecParameters* parameters = format->streams[streamIndex]->codecpar;
         if (!parametersAreReal(parameters->sample_rate, parameters->ch_layout.nb_channels))
             return false;
-        const AVCodec* decoderCodec = avcodec_find_decoder(parameters->codec_id);
+        const AVCodec* decoderCodec = ff->avcodec_find_decoder(parameters->codec_id);
         if (!decoderCodec)
             return false;
-        codec = avcodec_alloc_context3(decoderCodec);
-        if (!codec || avcodec_parameters_to_context(codec, parameters) < 0)
+        codec = ff->avcodec_alloc_context3(decoderCodec);
+        if (!codec || ff->avcodec_parameters_to_context(codec, parameters) < 0)
             return false;
         codec->thread_count = 1;
-        if (avcodec_open2(codec, decoderCodec, nullptr) < 0)
+        if (ff->avcodec_open2(codec, decoderCodec, nullptr) < 0)
             return false;
-        packet = av_packet_alloc();
-        frame = av_frame_alloc();
+        packet = ff->av_packet_alloc();
+        frame = ff->av_frame_alloc();
         interrupt.deadline = std::chrono::steady_clock::time_point::max();
         return packet && frame;
     }
@@ -161,43 +157,43 @@ struct Recording::Decoder {
             if (stream->duration == AV_NOPTS_VALUE || stream->duration <= 0 || stream->time_base.num <= 0 ||
                 stream->time_base.den <= 0)
                 return 0;
-            duration = av_rescale_q(stream->duration, stream->time_base, AV_TIME_BASE_Q);
+            duration = ff->av_rescale_q(stream->duration, stream->time_base, AV_TIME_BASE_Q);
         }
         const int64_t plausibleSeconds = fileBytes / kLowestBytesPerSecond + 1;
         const int64_t mostSeconds = std::min(plausibleSeconds, Recording::kMaxFrames / kSampleRate);
         if (duration <= 0 || duration / AV_TIME_BASE >= mostSeconds)
             return 0;
-        return av_rescale(duration, kSampleRate, AV_TIME_BASE);
+        return ff->av_rescale(duration, kSampleRate, AV_TIME_BASE);
     }
 
     bool resamplerFits(const AVFrame* input) const
     {
         return resampler && input->sample_rate == inRate && input->format == inFormat &&
-               av_channel_layout_compare(&input->ch_layout, &inLayout) == 0;
+               ff->av_channel_layout_compare(&input->ch_layout, &inLayout) == 0;
     }
 
     bool setUpResampler(const AVFrame* input)
     {
-        swr_free(&resampler);
+        ff->swr_free(&resampler);
         if (!parametersAreReal(input->sample_rate, input->ch_layout.nb_channels))
             return false; // a stream that turns absurd midway ends there
-        av_channel_layout_uninit(&inLayout);
+        ff->av_channel_layout_uninit(&inLayout);
         AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
         AVChannelLayout source{};
         if (input->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || input->ch_layout.nb_channels == 0)
-            av_channel_layout_default(&source, std::max(1, input->ch_layout.nb_channels));
-        else if (av_channel_layout_copy(&source, &input->ch_layout) < 0)
+            ff->av_channel_layout_default(&source, std::max(1, input->ch_layout.nb_channels));
+        else if (ff->av_channel_layout_copy(&source, &input->ch_layout) < 0)
             return false;
-        const int result = swr_alloc_set_opts2(&resampler, &stereo, AV_SAMPLE_FMT_S16, kSampleRate, &source,
+        const int result = ff->swr_alloc_set_opts2(&resampler, &stereo, AV_SAMPLE_FMT_S16, kSampleRate, &source,
                                                AVSampleFormat(input->format), input->sample_rate, 0, nullptr);
-        av_channel_layout_uninit(&source);
-        if (result < 0 || swr_init(resampler) < 0) {
-            swr_free(&resampler);
+        ff->av_channel_layout_uninit(&source);
+        if (result < 0 || ff->swr_init(resampler) < 0) {
+            ff->swr_free(&resampler);
             return false;
         }
         inRate = input->sample_rate;
         inFormat = input->format;
-        av_channel_layout_copy(&inLayout, &input->ch_layout);
+        ff->av_channel_layout_copy(&inLayout, &input->ch_layout);
         return true;
     }
 
@@ -214,25 +210,25 @@ struct Recording::Decoder {
         uint8_t* out[] = {reinterpret_cast<uint8_t*>(converted.data())};
         if (!input) {
             int made = 0;
-            while ((made = swr_convert(resampler, out, kSliceFrames, nullptr, 0)) > 0)
+            while ((made = ff->swr_convert(resampler, out, kSliceFrames, nullptr, 0)) > 0)
                 if (!keep(pcm, made))
                     return false;
             return true;
         }
-        const bool planar = av_sample_fmt_is_planar(AVSampleFormat(input->format));
+        const bool planar = ff->av_sample_fmt_is_planar(AVSampleFormat(input->format));
         const int planes = planar ? input->ch_layout.nb_channels : 1;
         const int64_t bytesPerFrame =
-            int64_t(av_get_bytes_per_sample(AVSampleFormat(input->format))) * (planar ? 1 : input->ch_layout.nb_channels);
+            int64_t(ff->av_get_bytes_per_sample(AVSampleFormat(input->format))) * (planar ? 1 : input->ch_layout.nb_channels);
         // Input frames whose output fits a slice, with room for what the resampler holds back.
         const int sliceIn = std::max(1, int(int64_t(kSliceFrames / 2) * input->sample_rate / kSampleRate));
         for (int from = 0; from < input->nb_samples;) {
             const int count = std::min(sliceIn, input->nb_samples - from);
-            if (swr_get_out_samples(resampler, count) > kSliceFrames)
+            if (ff->swr_get_out_samples(resampler, count) > kSliceFrames)
                 return false; // the resampler holds more than it ever should
             const uint8_t* in[kMostChannels] = {};
             for (int plane = 0; plane < planes; ++plane)
                 in[plane] = input->extended_data[plane] + from * bytesPerFrame;
-            const int made = swr_convert(resampler, out, kSliceFrames, in, count);
+            const int made = ff->swr_convert(resampler, out, kSliceFrames, in, count);
             if (made < 0 || (made > 0 && !keep(pcm, made)))
                 return false;
             from += count;
@@ -252,9 +248,9 @@ struct Recording::Decoder {
     bool receiveFrames(PcmStore& pcm)
     {
         bool more = true;
-        while (more && avcodec_receive_frame(codec, frame) >= 0) {
+        while (more && ff->avcodec_receive_frame(codec, frame) >= 0) {
             more = convert(frame, pcm);
-            av_frame_unref(frame);
+            ff->av_frame_unref(frame);
         }
         return more;
     }
@@ -264,8 +260,11 @@ Recording::Recording() = default;
 
 std::unique_ptr<Recording> Recording::open(const std::string& utf8Path)
 {
+    const FFmpegCalls* ff = ffmpegLibrary();
+    if (!ff)
+        return nullptr; // without its decoders no recording opens, as with an unreadable file
     // Broken files are expected and handled; FFmpeg's warnings about them would only clutter stderr.
-    static const bool quiet = (av_log_set_level(AV_LOG_FATAL), true);
+    static const bool quiet = (ff->av_log_set_level(AV_LOG_FATAL), true);
     (void)quiet;
     const int64_t fileBytes = regularFileBytes(utf8Path);
     if (fileBytes <= 0)
@@ -298,16 +297,16 @@ void Recording::decodeAll()
     Decoder& d = *decoder_;
     bool more = true;
     while (more && !stopRequested_.load(std::memory_order_relaxed)) {
-        const int read = av_read_frame(d.format, d.packet);
+        const int read = d.ff->av_read_frame(d.format, d.packet);
         if (read < 0)
             break; // end of file, or a truncated or broken file: keep what was decoded
-        if (d.packet->stream_index == d.streamIndex && avcodec_send_packet(d.codec, d.packet) >= 0)
+        if (d.packet->stream_index == d.streamIndex && d.ff->avcodec_send_packet(d.codec, d.packet) >= 0)
             more = d.receiveFrames(pcm_);
-        av_packet_unref(d.packet);
+        d.ff->av_packet_unref(d.packet);
         pcm_.publish();
     }
     if (more && !stopRequested_.load(std::memory_order_relaxed)) {
-        avcodec_send_packet(d.codec, nullptr);
+        d.ff->avcodec_send_packet(d.codec, nullptr);
         if (d.receiveFrames(pcm_))
             d.convert(nullptr, pcm_); // the resampler holds back the last few frames until flushed
         pcm_.publish();

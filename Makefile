@@ -6,7 +6,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 PACKAGES := cmake g++ make pkg-config qt6-base-dev \
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsdl2-dev \
-  libfluidsynth-dev libjack-jackd2-dev fluid-soundfont-gm libgif-dev \
+  libfluidsynth-dev libjack-jackd2-dev fluid-soundfont-gm libgif-dev libfontconfig-dev libxcb1-dev \
   fonts-liberation fonts-comic-neue fonts-freefont-ttf \
   xvfb imagemagick xdotool pulseaudio pulseaudio-utils clang ffmpeg \
   dpkg-dev file desktop-file-utils appstream lintian
@@ -101,7 +101,7 @@ bench: content
 	$(BUILD)/bench_sound_server
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench_window
 	xvfb-run -a $(BUILD)/bench_window
-	xvfb-run -a bench/startup.sh $(BUILD)/zupfomat
+	xvfb-run -a $(BUILD)/bench_startup $(BUILD)/zupfomat $(BUILD)/bench_bare_window $(BUILD)/bench_first_play
 
 clean:
 	rm -rf $(BUILD) build-asan build-tsan build-fuzz

@@ -2,10 +2,33 @@
 
 #include "mainwindow/Form1.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 
 namespace zupfomat {
+namespace {
+
+// Once the main window has painted its first frame, the media device gets ready for its first
+// open: nothing of that is on the way to the frame, and the first PLAY finds it ready.
+class PrepareAfterFirstFrame : public QObject {
+public:
+    PrepareAfterFirstFrame(MediaChannel& media, QObject* parent) : QObject(parent), media_(media) {}
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            media_.prepare();
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    MediaChannel& media_;
+};
+
+} // namespace
 
 Program::Program(MediaChannel& media, ContentFolder content, Desktop& desktop)
     : media_(media), content_(content), desktop_(desktop),
@@ -26,6 +49,7 @@ void Program::showMainWindow()
     mainWindow_->setAttribute(Qt::WA_DeleteOnClose); // closed is gone: the next one starts up afresh
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         mainWindow_->move(screen->availableGeometry().center() - mainWindow_->rect().center());
+    mainWindow_->installEventFilter(new PrepareAfterFirstFrame(media_, mainWindow_));
     mainWindow_->show();
 }
 

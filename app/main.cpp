@@ -1,40 +1,31 @@
 #include "app/Program.h"
-#include "media/MediaWarmUp.h"
-#include "media/PlaybackDevice.h"
+#include "media/MediaProcess.h"
 
 #include <QApplication>
-#include <QEvent>
 
-namespace {
+#include <fontconfig/fontconfig.h>
 
-// Once the main window has painted its first frame, FFmpeg and SDL2 load on a thread of their
-// own: nothing of them is on the way to that frame, and the first PLAY finds them ready.
-class AfterFirstFrame : public QObject {
-public:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint && watched->isWidgetType()) {
-            watched->removeEventFilter(this);
-            zupfomat::warmUpMediaLibraries();
-        }
-        return false;
-    }
-};
-
-} // namespace
+#include <cstring>
+#include <thread>
 
 int main(int argc, char* argv[])
 {
+    if (argc == 2 && std::strcmp(argv[1], zupfomat::kMediaProcessArgument) == 0)
+        return zupfomat::runMediaProcess(zupfomat::kMediaProcessSocket);
+
+    // Fontconfig reads its configuration and caches while the application connects to the
+    // display; the window's first font then finds them read.
+    std::thread(FcInit).detach();
+    // The program again, as its media process: started once the window is on screen.
+    zupfomat::MediaProcessDevice device("/proc/self/exe");
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zupfomat"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("de.zupfomat.Zupfomat")); // the menu entry's id
 
-    zupfomat::PlaybackDevice device;
     zupfomat::MediaChannel media(device);
     zupfomat::SystemDesktop desktop;
     zupfomat::Program program(media, zupfomat::ContentFolder::besideProgram(), desktop);
     program.showMainWindow();
-    AfterFirstFrame warmUp;
-    program.mainWindow()->installEventFilter(&warmUp);
     return application.exec(); // ends with the last window: the main window or a lesson page
 }

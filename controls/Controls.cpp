@@ -1,4 +1,5 @@
 #include "controls/Controls.h"
+#include "controls/PicturePrefetch.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -34,7 +35,7 @@ void SheetBox::showPicture(const QString& path, const QString& shownName)
     if (!designSize_.isValid())
         designSize_ = size();
     setProperty("picturePath", path);
-    const QPixmap picture(path);
+    const QPixmap picture = loadPicture(path);
     if (picture.isNull()) {
         // The window stays usable; the user learns which file to put back.
         setPixmap(QPixmap());
@@ -137,7 +138,7 @@ QColor backColour(const QWidget* control) { return control->palette().color(QPal
 
 bool loadPictureInto(QLabel* control, const QString& path)
 {
-    const QPixmap picture(path);
+    const QPixmap picture = loadPicture(path);
     if (picture.isNull())
         return false;
     control->setPixmap(picture);

@@ -1,5 +1,7 @@
 #include "mainwindow/Form1.h"
 
+#include "controls/PicturePrefetch.h"
+
 #include "controls/Controls.h"
 #include "controls/DesignBuilder.h"
 #include "mainwindow/Form1Design.h"
@@ -30,11 +32,14 @@ QTimer* makeTimer(QObject* parent, const char* name, int interval)
 Form1::Form1(Form1Services services, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      services_(std::move(services)), background_(QStringLiteral(":/design/background.png"))
+      services_(std::move(services))
 {
+    // The two pictures of the first frame decode while the window is built.
+    prefetchPictures({services_.content.background(), services_.content.riffSheet(1)});
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral(" Zupfomat"));
-    setWindowIcon(QIcon(QStringLiteral(":/design/icon.png")));
+    // From the picture itself: a file name would have QIcon look for icon engine plugins.
+    setWindowIcon(QIcon(QPixmap(QStringLiteral(":/design/icon.png"))));
     setFixedSize(kForm1Width, kForm1Height);
     setBackColour(this, QColor(128, 128, 128));
     setAutoFillBackground(false);
@@ -135,12 +140,15 @@ void Form1::startUp()
     showSheet();
 }
 
-// A missing background keeps the design background compiled into the program.
+// A missing background keeps the design background compiled into the program. That one is
+// decoded only then: start-up replaces it before the window is first shown.
 void Form1::setBackgroundPicture(const QString& path)
 {
-    const QPixmap picture(path);
+    const QPixmap picture = loadPicture(path);
     if (!picture.isNull())
         background_ = picture;
+    else if (background_.isNull())
+        background_ = QPixmap(QStringLiteral(":/design/background.png"));
     setProperty("backgroundPath", picture.isNull() ? QString() : path);
     update();
 }

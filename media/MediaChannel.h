@@ -29,6 +29,8 @@ public:
     // Tells the device the position at which the next restart is due, so it can loop
     // without the gap a poll would leave. Not a command: the commands stay as they are.
     void expectRestartAt(int64_t pointMs) { device_.setLoopPoint(pointMs); }
+    // The window is on screen: the device may load what it needs for the first open.
+    void prepare() { device_.prepare(); }
 
 private:
     MediaDevice& device_;

@@ -18,6 +18,10 @@ public:
     // so the caller's own restart finds nothing left to do; one that cannot ignores this.
     // Opening, closing and every play clear it; a point at or before 0 clears it too.
     virtual void setLoopPoint(int64_t pointMs) { (void)pointMs; }
+
+    // Gets ready for the first open (loads what opening needs) without holding up the caller;
+    // the program calls it once its window is on screen.
+    virtual void prepare() {}
 };
 
 } // namespace zupfomat

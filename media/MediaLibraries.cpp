@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -75,12 +76,19 @@ const SdlCalls* sdlLibrary()
     return calls;
 }
 
+namespace {
+std::atomic<bool> warm{false};
+}
+
 void warmUpMediaLibraries()
 {
     std::thread([] {
         sdlLibrary();
         ffmpegLibrary();
+        warm.store(true);
     }).detach();
 }
+
+bool mediaLibrariesWarm() { return warm.load(); }
 
 } // namespace zupfomat

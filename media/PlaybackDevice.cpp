@@ -2,6 +2,7 @@
 
 #include "media/LoopPoint.h"
 #include "media/MediaCommand.h"
+#include "media/MediaWarmUp.h"
 #include "media/Recording.h"
 
 #include <algorithm>
@@ -122,6 +123,14 @@ PlaybackDevice::~PlaybackDevice()
     if (recording_)
         disposer_->dispose(std::move(recording_));
     disposer_.reset();
+}
+
+void PlaybackDevice::prepare() { warmUpMediaLibraries(); }
+
+void PlaybackDevice::readyForFirstOpen()
+{
+    output();
+    Recording::primeDecoders();
 }
 
 AudioOutput& PlaybackDevice::output()

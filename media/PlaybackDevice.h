@@ -24,6 +24,11 @@ public:
 
     std::string send(std::string_view command) override;
     void setLoopPoint(int64_t pointMs) override;
+    // Loads FFmpeg and SDL2 on a thread of their own.
+    void prepare() override;
+    // Opens the output and readies the decoders ahead of the first open, which then costs
+    // what any open costs. Waits for the libraries.
+    void readyForFirstOpen();
 
     // What the benchmarks read: when and in which callback the latest "play" first reached the output.
     struct Diagnostics {

@@ -359,9 +359,32 @@ void drawExtents(QPainter& p, const SheetLayout& l, const Score& score, bool (*m
         if (last + 1 < score.events.size()) // clear of a label that may start at the next event
             end = std::min(end, l.eventX[last + 1] - 12);
         if (end > textLeft + textWidth + 2) {
+            // The line goes round the marks of the notes under it (H.O., sl., a bend's "full",
+            // vibrato), which sit at its height.
+            std::vector<std::pair<int, int>> gaps;
+            for (size_t i = first; i <= last + 1 && i < score.events.size(); ++i) {
+                for (const FrettedNote& n : score.events[i].notes) {
+                    const int x = l.eventX[i];
+                    if (i > 0 && (n.technique == Technique::HammerOn || n.technique == Technique::PullOff ||
+                                  n.technique == Technique::Slide))
+                        gaps.push_back({(l.eventX[i - 1] + x) / 2 - 14, (l.eventX[i - 1] + x) / 2 + 14});
+                    if (n.technique == Technique::Bend)
+                        gaps.push_back({x, x + 24});
+                    if (n.vibrato)
+                        gaps.push_back({x - 3, x + 17});
+                }
+            }
+            std::sort(gaps.begin(), gaps.end());
             p.save();
             p.setPen(QPen(Qt::black, 1.0, Qt::DashLine));
-            p.drawLine(textLeft + textWidth + 1, y, end, y);
+            int from = textLeft + textWidth + 1;
+            for (const auto& [gapLeft, gapRight] : gaps) {
+                if (gapLeft - 2 > from)
+                    p.drawLine(from, y, std::min(end, gapLeft - 2), y);
+                from = std::max(from, gapRight + 2);
+            }
+            if (from < end)
+                p.drawLine(from, y, end, y);
             p.restore();
             p.drawLine(end, y - 3, end, y + 3);
         }

@@ -326,6 +326,23 @@ private slots:
         QCOMPARE(darkPixelsIn(renderSheet(b, style), elsewhere), darkPixelsIn(renderSheet(a, style), elsewhere));
     }
 
+    // A let-ring or P.M. line runs at the height of H.O., sl. and "full": it leaves their labels clear.
+    void extentLinesLeaveLabelsClear()
+    {
+        const Score plain = parsed(QStringLiteral("| 3:0/8  3:2h/8  2:0/8  2:3h/8  1:0/8  r/8  r/4 |\n"));
+        const Score ringing = parsed(QStringLiteral("| ring( 3:0/8  3:2h/8  2:0/8  2:3h/8  1:0/8 ) r/8  r/4 |\n"));
+        const SheetLayout layout = layoutSheet(ringing, {});
+        const QImage a = renderSheet(plain), b = renderSheet(ringing);
+        for (int event : {1, 3}) {
+            const int middle = (layout.eventX[size_t(event) - 1] + layout.eventX[size_t(event)]) / 2;
+            const QRect label(middle - 12, layout.tabLineY(1) - 16, 24, 10);
+            QCOMPARE(darkPixelsIn(b, label), darkPixelsIn(a, label));
+        }
+        // Between the labels the line is drawn.
+        const QRect between(layout.eventX[2] - 3, layout.tabLineY(1) - 12, 6, 3);
+        QVERIFY(darkPixelsIn(b, between) > darkPixelsIn(a, between));
+    }
+
     void shuffleIsMarkedByTheTempo()
     {
         const QString straight = QStringLiteral("title: T\n| 6:0/8  6:0/8  6:2/4  6:0/2 |\n");

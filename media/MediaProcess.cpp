@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -63,7 +64,10 @@ bool MediaProcessDevice::ensureRunning()
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pair[1], kMediaProcessSocket); // dup2 clears close-on-exec
-    char* const argv[] = {program_.data(), const_cast<char*>(kMediaProcessArgument), nullptr};
+    // Shown by ps and the like under the program's own name, not /proc/self/exe.
+    char resolved[PATH_MAX];
+    std::string name = realpath(program_.c_str(), resolved) ? std::string(resolved) : program_;
+    char* const argv[] = {name.data(), const_cast<char*>(kMediaProcessArgument), nullptr};
     pid_t pid = -1;
     const int failed = posix_spawn(&pid, program_.c_str(), &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);

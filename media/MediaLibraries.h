@@ -1,6 +1,5 @@
 #pragma once
 
-#include "media/MediaWarmUp.h"
 
 // FFmpeg and SDL2 are loaded when the first recording opens (or by warmUpMediaLibraries() once the window is
 // on screen), not with the program: together they pull in well over a hundred libraries that the
@@ -53,6 +52,11 @@ struct SdlCalls {
 // Loaded on the first call, once, from any thread; null when a library or a call is missing.
 const FFmpegCalls* ffmpegLibrary();
 const SdlCalls* sdlLibrary();
+
+// Loads both on a thread of their own, so that the first PLAY finds them ready.
+void warmUpMediaLibraries();
+// True once a warm-up has loaded them (or found they cannot load).
+bool mediaLibrariesWarm();
 
 // Loads both on a thread of its own, so that the first PLAY finds them ready.
 void warmUpMediaLibraries();

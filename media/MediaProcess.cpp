@@ -1,6 +1,6 @@
 #include "media/MediaProcess.h"
 
-#include "media/MediaWarmUp.h"
+#include "media/MediaLibraries.h"
 #include "media/PlaybackDevice.h"
 
 #include <fcntl.h>
@@ -155,8 +155,8 @@ int runMediaProcess(int socket)
     prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlive the window's process
     if (getppid() == 1)
         return 0;
-    warmUpMediaLibraries(); // while the window starts: the first PLAY finds them loaded
     PlaybackDevice device;
+    device.prepare(); // its libraries load while the program waits for the first command
     std::vector<char> buffer(kLargestMessage);
     bool prepared = false;
     for (;;) {

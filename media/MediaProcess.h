@@ -30,7 +30,7 @@ public:
     void prepare() override;
 
     // For measuring: when the first samples of the last PLAY reached the output, on the
-    // steady clock (which both processes share); nullopt-like -1 before they did.
+    // steady clock (which both processes share); the clock's epoch before they did.
     std::chrono::steady_clock::time_point firstSamplesTime();
 
     pid_t processId() const { return pid_; }

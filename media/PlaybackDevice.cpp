@@ -2,7 +2,7 @@
 
 #include "media/LoopPoint.h"
 #include "media/MediaCommand.h"
-#include "media/MediaWarmUp.h"
+#include "media/MediaLibraries.h"
 #include "media/Recording.h"
 
 #include <algorithm>

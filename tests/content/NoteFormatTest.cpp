@@ -62,24 +62,22 @@ int attacksIn(const std::vector<float>& mono)
 double pitchAt(const std::vector<float>& mono, double seconds, double lowHz, double highHz)
 {
     const size_t start = size_t(seconds * kRenderRate), length = kRenderRate / 20;
-    double best = 0;
-    int bestLag = 0;
-    for (int lag = int(kRenderRate / highHz); lag <= int(kRenderRate / lowHz); ++lag) {
-        double sum = 0;
-        for (size_t i = start; i < start + length; ++i)
-            sum += double(mono[i]) * mono[i + size_t(lag)];
-        if (sum > best) {
-            best = sum;
-            bestLag = lag;
-        }
-    }
-    // Between the lags either side, where the peak of a parabola through them lies.
     auto at = [&](int lag) {
         double sum = 0;
         for (size_t i = start; i < start + length; ++i)
             sum += double(mono[i]) * mono[i + size_t(lag)];
         return sum;
     };
+    double best = 0;
+    int bestLag = 0;
+    for (int lag = int(kRenderRate / highHz); lag <= int(kRenderRate / lowHz); ++lag) {
+        const double sum = at(lag);
+        if (sum > best) {
+            best = sum;
+            bestLag = lag;
+        }
+    }
+    // Between the lags either side, where the peak of a parabola through them lies.
     const double a = at(bestLag - 1), b = best, c = at(bestLag + 1);
     const double shift = (a - c) / (2 * (a - 2 * b + c));
     return kRenderRate / (bestLag + shift);

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QImage>
+#include <QImageReader>
 
 #include <future>
 #include <memory>
@@ -25,6 +26,19 @@ bool sameFile(const QFileInfo& file, const Decoded& decoded)
     return file.exists() && file.size() == decoded.bytes && file.lastModified() == decoded.modified;
 }
 
+// The program's own pictures are what their names say and are read by that format alone: asking
+// the image plugins what a file might be loads every one of them. A file of the content folder
+// may be misnamed and is recognised by what it holds.
+QImage decode(const QString& path)
+{
+    QImageReader reader(path);
+    if (path.startsWith(QLatin1String(":/"))) {
+        reader.setFormat(QFileInfo(path).suffix().toLatin1());
+        reader.setAutoDetectImageFormat(false);
+    }
+    return reader.read();
+}
+
 std::mutex mutex;
 QHash<QString, std::shared_future<Decoded>> pending;
 
@@ -41,7 +55,7 @@ void prefetchPictures(const QStringList& paths)
     std::thread([paths, promises] {
         for (int i = 0; i < paths.size(); ++i) {
             const QFileInfo file(paths[i]);
-            Decoded decoded{QImage(paths[i]), file.lastModified(), file.exists() ? file.size() : -1};
+            Decoded decoded{decode(paths[i]), file.lastModified(), file.exists() ? file.size() : -1};
             (*promises)[size_t(i)].set_value(std::move(decoded));
         }
     }).detach();
@@ -59,7 +73,7 @@ QPixmap loadPicture(const QString& path)
         if (!decoded.image.isNull() && sameFile(QFileInfo(path), decoded))
             return QPixmap::fromImage(decoded.image);
     }
-    return QPixmap(path);
+    return QPixmap::fromImage(decode(path));
 }
 
 } // namespace zupfomat

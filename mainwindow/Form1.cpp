@@ -39,7 +39,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral(" Zupfomat"));
     // From the picture itself: a file name would have QIcon look for icon engine plugins.
-    setWindowIcon(QIcon(QPixmap(QStringLiteral(":/design/icon.png"))));
+    setWindowIcon(QIcon(loadPicture(QStringLiteral(":/design/icon.png"))));
     setFixedSize(kForm1Width, kForm1Height);
     setBackColour(this, QColor(128, 128, 128));
     setAutoFillBackground(false);
@@ -148,7 +148,7 @@ void Form1::setBackgroundPicture(const QString& path)
     if (!picture.isNull())
         background_ = picture;
     else if (background_.isNull())
-        background_ = QPixmap(QStringLiteral(":/design/background.png"));
+        background_ = loadPicture(QStringLiteral(":/design/background.png"));
     setProperty("backgroundPath", picture.isNull() ? QString() : path);
     update();
 }

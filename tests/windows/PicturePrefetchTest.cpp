@@ -19,12 +19,32 @@ QString write(const testing::TempFolder& folder, const QString& name, QSize size
 
 QColor colourOf(const QPixmap& picture) { return picture.toImage().pixelColor(0, 0); }
 
+bool imagePluginLoaded()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/imageformats/");
+}
+
 } // namespace
 
 class PicturePrefetchTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The program's own pictures are read by their format alone, without loading the image
+    // plugins (runs first: nothing else in this process has read a picture yet). A content
+    // file is recognised by what it holds, whatever its name says.
+    void ownPicturesNeedNoImagePlugin()
+    {
+        QCOMPARE(loadPicture(QStringLiteral(":/design/icon.png")).size(), QSize(32, 32));
+        QVERIFY(!loadPicture(QStringLiteral(":/design/dot.png")).isNull());
+        QVERIFY(!imagePluginLoaded());
+
+        testing::TempFolder folder;
+        QImage(QSize(9, 4), QImage::Format_RGB32).save(folder.qpath("misnamed.gif"), "PNG");
+        QCOMPARE(loadPicture(folder.qpath("misnamed.gif")).size(), QSize(9, 4));
+    }
+
     void prefetchedPicturesAreTheFiles()
     {
         testing::TempFolder folder;

@@ -5,27 +5,36 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 namespace zupfomat {
 namespace {
 
-// Once the main window has painted its first frame, the media device gets ready for its first
-// open: nothing of that is on the way to the frame, and the first PLAY finds it ready.
+// Once the main window's first frame is on screen, the media device gets ready for its first
+// open: nothing of that is on the way to the frame, and the first PLAY finds it ready. The
+// frame is painted by this paint event and sent to the screen when the repaint that sends it
+// ends: the media device starts up after that.
 class PrepareAfterFirstFrame : public QObject {
 public:
-    PrepareAfterFirstFrame(MediaChannel& media, QObject* parent) : QObject(parent), media_(media) {}
+    PrepareAfterFirstFrame(MediaChannel& media, std::string likelyFirstPath, QObject* parent)
+        : QObject(parent), media_(media), likelyFirstPath_(std::move(likelyFirstPath))
+    {
+    }
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::Paint) {
             watched->removeEventFilter(this);
-            media_.prepare();
-            deleteLater();
+            QTimer::singleShot(0, this, [this] {
+                media_.prepare(likelyFirstPath_);
+                deleteLater();
+            });
         }
         return false;
     }
 
 private:
     MediaChannel& media_;
+    std::string likelyFirstPath_;
 };
 
 } // namespace
@@ -49,7 +58,8 @@ void Program::showMainWindow()
     mainWindow_->setAttribute(Qt::WA_DeleteOnClose); // closed is gone: the next one starts up afresh
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         mainWindow_->move(screen->availableGeometry().center() - mainWindow_->rect().center());
-    mainWindow_->installEventFilter(new PrepareAfterFirstFrame(media_, mainWindow_));
+    // Riff 1 is the recording that a PLAY right after start-up opens.
+    mainWindow_->installEventFilter(new PrepareAfterFirstFrame(media_, content_.riffRecording(1).toStdString(), mainWindow_));
     mainWindow_->show();
 }
 

@@ -26,6 +26,7 @@ namespace {
 constexpr char kCommand = 'c';   // payload: the command; answered by its answer
 constexpr char kLoopPoint = 'l'; // payload: the point in ms as decimal text; not answered
 constexpr char kFirstSamples = 'f'; // no payload; answered "<callback> <steady ns>"
+constexpr char kPrepare = 'p';      // payload: the likely first recording's path; not answered
 constexpr size_t kLargestMessage = 64 * 1024;
 // A command answers within milliseconds; one that does not in this time has a media process
 // that hangs, which is then ended so that the window never waits longer.
@@ -42,10 +43,11 @@ bool sendPacket(int socket, char kind, std::string_view payload)
 
 MediaProcessDevice::MediaProcessDevice(std::string program) : program_(std::move(program)) {}
 
-void MediaProcessDevice::prepare()
+void MediaProcessDevice::prepare(const std::string& likelyFirstPath)
 {
     std::lock_guard<std::mutex> guard(mutex_);
-    ensureRunning();
+    if (ensureRunning() && !likelyFirstPath.empty())
+        sendPacket(socket_, kPrepare, likelyFirstPath);
 }
 
 MediaProcessDevice::~MediaProcessDevice()
@@ -156,7 +158,7 @@ int runMediaProcess(int socket)
     if (getppid() == 1)
         return 0;
     PlaybackDevice device;
-    device.prepare(); // its libraries load while the program waits for the first command
+    device.prepare({}); // its libraries load while the program waits for the first command
     std::vector<char> buffer(kLargestMessage);
     bool prepared = false;
     for (;;) {
@@ -176,6 +178,9 @@ int runMediaProcess(int socket)
         case kCommand:
             if (!sendPacket(socket, kCommand, device.send(payload)))
                 return 0;
+            break;
+        case kPrepare: // sent right after the start, so it is read before the libraries are in
+            device.prepare(std::string(payload));
             break;
         case kLoopPoint:
             device.setLoopPoint(std::atoll(std::string(payload).c_str()));

@@ -16,7 +16,7 @@ namespace zupfomat {
 // only the media process with it, and the next command starts a new one.
 class MediaProcessDevice final : public MediaDevice {
 public:
-    // `program --media-device` starts on prepare() or on the first command, whichever is first.
+    // `program --media-device` starts on prepare or on the first command, whichever is first.
     explicit MediaProcessDevice(std::string program);
     ~MediaProcessDevice() override;
     MediaProcessDevice(const MediaProcessDevice&) = delete;
@@ -26,8 +26,9 @@ public:
     // device answers a command that fails.
     std::string send(std::string_view command) override;
     void setLoopPoint(int64_t pointMs) override;
-    // Starts the media process, which loads its libraries and readies its output on its own.
-    void prepare() override;
+    // Starts the media process, which loads its libraries and readies its output and the
+    // likely first recording on its own.
+    void prepare(const std::string& likelyFirstPath) override;
 
     // For measuring: when the first samples of the last PLAY reached the output, on the
     // steady clock (which both processes share); the clock's epoch before they did.

@@ -125,12 +125,20 @@ PlaybackDevice::~PlaybackDevice()
     disposer_.reset();
 }
 
-void PlaybackDevice::prepare() { warmUpMediaLibraries(); }
+void PlaybackDevice::prepare(const std::string& likelyFirstPath)
+{
+    likelyFirstPath_ = likelyFirstPath;
+    if (!librariesLoading_)
+        warmUpMediaLibraries();
+    librariesLoading_ = true;
+}
 
 void PlaybackDevice::readyForFirstOpen()
 {
     output();
     Recording::primeDecoders();
+    if (!likelyFirstPath_.empty())
+        Recording::open(likelyFirstPath_); // dropped at once: its decoder stops where it got to
 }
 
 AudioOutput& PlaybackDevice::output()

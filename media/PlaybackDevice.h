@@ -24,10 +24,11 @@ public:
 
     std::string send(std::string_view command) override;
     void setLoopPoint(int64_t pointMs) override;
-    // Loads FFmpeg and SDL2 on a thread of their own.
-    void prepare() override;
+    // Loads FFmpeg and SDL2 on a thread of their own (once), and notes the likely first recording.
+    void prepare(const std::string& likelyFirstPath) override;
     // Opens the output and readies the decoders ahead of the first open, which then costs
-    // what any open costs. Waits for the libraries.
+    // what any open costs: the likely first recording is opened and dropped once, so that its
+    // file and every step of opening it have been through once. Waits for the libraries.
     void readyForFirstOpen();
 
     // What the benchmarks read: when and in which callback the latest "play" first reached the output.
@@ -70,6 +71,8 @@ private:
     std::atomic<int64_t> firstFrameCallback_{-1};
     std::atomic<int64_t> firstFrameNs_{0};
     bool awaitingFirstFrame_ = false; // callback only, reset under the lock
+    std::string likelyFirstPath_;
+    bool librariesLoading_ = false;
 };
 
 } // namespace zupfomat

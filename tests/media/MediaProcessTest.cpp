@@ -60,9 +60,11 @@ private slots:
     void aMediaProcessThatFallsOverIsReplaced()
     {
         MediaProcessDevice remote(QStringLiteral(ZUPFOMAT_MEDIA_HOST).toStdString());
-        remote.prepare();
+        remote.prepare(wma);
         const pid_t first = remote.processId();
         QVERIFY(alive(first));
+        QTest::qWait(300); // it readies itself for the recording, which is not open for that
+        QCOMPARE(remote.send("status myMP3 length"), std::string(""));
         remote.send(openCommand(wma));
         QVERIFY(remote.send("status myMP3 length") != "");
         kill(first, SIGKILL);

@@ -192,6 +192,31 @@ private slots:
         h.course.closePage(1);
     }
 
+    // The media device gets ready once the main window's first frame is out, not on its way,
+    // and once for each main window shown.
+    void mediaDeviceGetsReadyAfterTheFirstFrame()
+    {
+        TestContent content;
+        QDir().mkpath(content.path("Data/wma"));
+        QFile riff1(content.path("Data/wma/riff1.wma"));
+        QVERIFY(riff1.open(QIODevice::WriteOnly));
+        riff1.close();
+        FakeMediaDevice device;
+        MediaChannel channel(device);
+        RecordingDesktop desktop;
+        Program program(channel, ContentFolder(content.programFolder()), desktop);
+        program.showMainWindow();
+        QVERIFY(device.preparations.empty());
+        QVERIFY(QTest::qWaitForWindowExposed(program.mainWindow()));
+        QTRY_COMPARE(device.preparations.size(), size_t(1));
+        program.mainWindow()->update();
+        QTest::qWait(50);
+        QCOMPARE(device.preparations.size(), size_t(1));
+        // Ready for riff 1, which the first PLAY opens; getting ready opens nothing.
+        QCOMPARE(QString::fromStdString(device.preparations[0]), content.path("Data/wma/riff1.wma"));
+        QVERIFY(device.commands.empty());
+    }
+
     // The main window closed, a page's way back opens it again, freshly started.
     void backToAClosedMainWindow()
     {

@@ -6,7 +6,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 PACKAGES := cmake g++ make pkg-config qt6-base-dev \
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsdl2-dev \
-  libfluidsynth-dev libjack-jackd2-dev fluid-soundfont-gm libgif-dev libfontconfig-dev libxcb1-dev \
+  libfluidsynth-dev libjack-jackd2-dev fluid-soundfont-gm libgif-dev libfontconfig-dev libxcb1-dev libxcb-damage0-dev \
   fonts-liberation fonts-comic-neue fonts-freefont-ttf \
   xvfb imagemagick xdotool pulseaudio pulseaudio-utils clang ffmpeg \
   dpkg-dev file desktop-file-utils appstream lintian

@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QtTest>
 
+#include <cstdio>
+
 #include <thread>
 
 using namespace zupfomat;
@@ -25,7 +27,8 @@ void benchStartUp(const testing::TestContent& content, MediaChannel& channel)
         const auto start = Clock::now();
         auto window = std::make_unique<Form1>(Form1Services{channel, ContentFolder(content.programFolder())});
         window->show();
-        QTest::qWaitForWindowExposed(window.get());
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            std::fprintf(stderr, "bench_window: the main window was not exposed\n");
         times.push_back(msSince(start));
     }
     bench::report("main window built, started and shown (" + QGuiApplication::platformName().toStdString() + ")",
@@ -38,7 +41,8 @@ void benchPlayAndTick(const testing::TestContent& content)
     MediaChannel channel(device);
     Form1 window({channel, ContentFolder(content.programFolder())});
     window.show();
-    QTest::qWaitForWindowExposed(&window);
+    if (!QTest::qWaitForWindowExposed(&window))
+        std::fprintf(stderr, "bench_window: the main window was not exposed\n");
     QWidget* play = window.findChild<QWidget*>("Labelplay");
     std::vector<double> times;
     for (int run = 0; run < 21; ++run) {

@@ -30,7 +30,8 @@ struct Form1Harness {
     {
         window = std::make_unique<Form1>(Form1Services{channel, ContentFolder(content.programFolder()), &desktop, &course});
         window->show();
-        QTest::qWaitForWindowExposed(window.get());
+        if (!QTest::qWaitForWindowExposed(window.get()))
+            qWarning("Form1Harness: the main window was not exposed");
     }
 
     template <typename T = QWidget> T* find(const char* name) const

@@ -6,7 +6,8 @@
 // _NET_WM_PID is the child's), start to its first frame (the first drawing that covers most of
 // it, reported by the X server's DAMAGE extension on the root window), peak and idle resident
 // memory (1.5 s after the window was mapped, once the media libraries are warm), and the ratios
-// of the medians. Then the first PLAY 300 ms after start, ten processes for each kind of output.
+// of the medians; the bare window also with the main window's three text boxes, which is what
+// those alone cost. Then the first PLAY 300 ms after start, ten processes for each output.
 #include "bench/BenchStats.h"
 
 #include <xcb/damage.h>
@@ -51,16 +52,14 @@ double childrenMiB(pid_t pid)
     return total;
 }
 
-pid_t start(const char* program, const char* extraEnv = nullptr)
+pid_t start(const char* program, const char* argument)
 {
     const pid_t pid = fork();
     if (pid == 0) {
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, 1);
         dup2(null, 2);
-        if (extraEnv)
-            putenv(const_cast<char*>(extraEnv));
-        execl(program, program, static_cast<char*>(nullptr));
+        execl(program, program, argument, static_cast<char*>(nullptr));
         _exit(127);
     }
     return pid;
@@ -90,7 +89,7 @@ uint32_t windowPid(xcb_connection_t* x, xcb_window_t window, xcb_atom_t pidAtom)
 
 // One connection for the whole bench: the X server resets when its last client leaves, and
 // turns new ones away meanwhile.
-Run measure(xcb_connection_t* x, const char* program)
+Run measure(xcb_connection_t* x, const char* program, const char* argument = nullptr)
 {
     Run run;
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(x)).data;
@@ -111,7 +110,7 @@ Run measure(xcb_connection_t* x, const char* program)
     xcb_flush(x);
 
     const auto begin = Clock::now();
-    const pid_t pid = start(program);
+    const pid_t pid = start(program, argument);
     const int fd = xcb_get_file_descriptor(x);
     xcb_rectangle_t shown{0, 0, 0, 0}; // the mapped window, in root coordinates
     auto elapsedMs = [&] { return std::chrono::duration<double, std::milli>(Clock::now() - begin).count(); };
@@ -204,13 +203,16 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "bench_startup: no X display\n");
         return 1;
     }
-    std::vector<Run> program, bare;
+    // The bare window with the main window's text boxes tells what those alone cost.
+    const char* textBoxes = "--text-boxes";
+    std::vector<Run> program, bare, bareWithTextBoxes;
     measure(x, argv[1]); // the first start of each reads its files from disk: not counted
     measure(x, argv[2]);
     const int runs = argc == 5 ? std::max(1, std::atoi(argv[4])) : 20;
     for (int round = 0; round < runs; ++round) {
         program.push_back(measure(x, argv[1]));
         bare.push_back(measure(x, argv[2]));
+        bareWithTextBoxes.push_back(measure(x, argv[2], textBoxes));
     }
     auto column = [](const std::vector<Run>& runs, double Run::*field) {
         std::vector<double> values;
@@ -224,6 +226,8 @@ int main(int argc, char* argv[])
     report("start to window mapped, bare Qt window", column(bare, &Run::mappedMs), "ms");
     report("start to first frame, program", column(program, &Run::firstFrameMs), "ms");
     report("start to first frame, bare Qt window", column(bare, &Run::firstFrameMs), "ms");
+    report("start to window mapped, bare Qt window with three text boxes", column(bareWithTextBoxes, &Run::mappedMs), "ms");
+    report("start to first frame, bare Qt window with three text boxes", column(bareWithTextBoxes, &Run::firstFrameMs), "ms");
     report("resident memory idle, program", column(program, &Run::idleMiB), "MiB");
     report("resident memory idle, bare Qt window", column(bare, &Run::idleMiB), "MiB");
     report("peak resident memory, program", column(program, &Run::peakMiB), "MiB");
@@ -235,6 +239,10 @@ int main(int argc, char* argv[])
     std::printf("ratio resident memory idle: %.2f (target 1.25 at most)\n", memoryRatio);
     std::printf("ratio start to first frame: %.2f\n",
                 median(column(program, &Run::firstFrameMs)) / median(column(bare, &Run::firstFrameMs)));
+    std::printf("ratio start to window mapped, bare Qt window with three text boxes to without: %.2f\n",
+                median(column(bareWithTextBoxes, &Run::mappedMs)) / median(column(bare, &Run::mappedMs)));
+    std::printf("ratio start to window mapped, program to bare Qt window with three text boxes: %.2f\n",
+                median(column(program, &Run::mappedMs)) / median(column(bareWithTextBoxes, &Run::mappedMs)));
 
     // Without a sound device (an SDL driver that does not exist) the program plays through its
     // clock-driven output, whose 5 ms ticks stand for a card's periods; the disk driver adds the

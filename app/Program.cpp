@@ -11,9 +11,9 @@ namespace zupfomat {
 namespace {
 
 // Once the main window's first frame is on screen, the media device gets ready for its first
-// open: nothing of that is on the way to the frame, and the first PLAY finds it ready. The
-// frame is painted by this paint event and sent to the screen when the repaint that sends it
-// ends: the media device starts up after that.
+// open: nothing of that is on the way to the frame, and the first PLAY finds it ready. The first
+// paint event draws the frame, and the repaint it is part of then sends it to the screen; the
+// media device starts up only after that.
 class PrepareAfterFirstFrame : public QObject {
 public:
     PrepareAfterFirstFrame(MediaChannel& media, std::string likelyFirstPath, QObject* parent)

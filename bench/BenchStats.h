@@ -7,6 +7,13 @@
 
 namespace zupfomat::bench {
 
+// The middle value (the upper of the two middle ones); 0 for none.
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
 // Prints one figure a line: "name: median unit (min … max, n runs)".
 inline void report(const std::string& name, std::vector<double> values, const char* unit)
 {
@@ -14,9 +21,8 @@ inline void report(const std::string& name, std::vector<double> values, const ch
         std::printf("%s: no runs\n", name.c_str());
         return;
     }
-    std::sort(values.begin(), values.end());
-    const double median = values[values.size() / 2];
-    std::printf("%s: %.3f %s (%.3f … %.3f, %zu runs)\n", name.c_str(), median, unit, values.front(), values.back(),
+    const auto [least, most] = std::minmax_element(values.begin(), values.end());
+    std::printf("%s: %.3f %s (%.3f … %.3f, %zu runs)\n", name.c_str(), median(values), unit, *least, *most,
                 values.size());
     std::fflush(stdout);
 }

@@ -155,12 +155,6 @@ Run measure(xcb_connection_t* x, const char* program, const char* argument = nul
     return run;
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 // The program's first PLAY, 300 ms after its start, with SDL's audio driver `driver`.
 double firstPlay(const char* program, const char* driver)
 {
@@ -221,6 +215,7 @@ int main(int argc, char* argv[])
                 values.push_back(r.*field);
         return values;
     };
+    using zupfomat::bench::median;
     using zupfomat::bench::report;
     report("start to window mapped, program", column(program, &Run::mappedMs), "ms");
     report("start to window mapped, bare Qt window", column(bare, &Run::mappedMs), "ms");

@@ -55,27 +55,6 @@ const char* techniqueMark(Technique technique)
     return "";
 }
 
-std::string trimmed(const std::string& text);
-
-} // namespace
-
-int keyTonic(const std::string& key)
-{
-    static const std::pair<const char*, int> names[] = {{"C", 0},  {"C#", 1}, {"Db", 1},  {"D", 2},  {"D#", 3}, {"Eb", 3},
-                                                        {"E", 4},  {"F", 5},  {"F#", 6},  {"Gb", 6}, {"G", 7},  {"G#", 8},
-                                                        {"Ab", 8}, {"A", 9},  {"A#", 10}, {"Bb", 10}, {"B", 11}};
-    const size_t blank = key.find(' ');
-    if (blank == std::string::npos || (key.substr(blank + 1) != "major" && key.substr(blank + 1) != "minor"))
-        return -1;
-    for (const auto& [name, pitchClass] : names) {
-        if (key.compare(0, blank, name) == 0 && blank == std::strlen(name))
-            return pitchClass;
-    }
-    return -1;
-}
-
-namespace {
-
 std::string trimmed(const std::string& text)
 {
     size_t a = 0, b = text.size();
@@ -357,6 +336,21 @@ std::string formatScore(const Score& score)
         out << "  |\n";
     }
     return out.str();
+}
+
+int keyTonic(const std::string& key)
+{
+    static const std::pair<const char*, int> names[] = {{"C", 0},  {"C#", 1}, {"Db", 1},  {"D", 2},  {"D#", 3}, {"Eb", 3},
+                                                        {"E", 4},  {"F", 5},  {"F#", 6},  {"Gb", 6}, {"G", 7},  {"G#", 8},
+                                                        {"Ab", 8}, {"A", 9},  {"A#", 10}, {"Bb", 10}, {"B", 11}};
+    const size_t blank = key.find(' ');
+    if (blank == std::string::npos || (key.substr(blank + 1) != "major" && key.substr(blank + 1) != "minor"))
+        return -1;
+    for (const auto& [name, pitchClass] : names) {
+        if (key.compare(0, blank, name) == 0 && blank == std::strlen(name))
+            return pitchClass;
+    }
+    return -1;
 }
 
 } // namespace zupfomat::content

@@ -1,9 +1,8 @@
 #include "mainwindow/Form1.h"
 
-#include "controls/PicturePrefetch.h"
-
 #include "controls/Controls.h"
 #include "controls/DesignBuilder.h"
+#include "controls/PicturePrefetch.h"
 #include "mainwindow/Form1Design.h"
 
 #include <QDir>

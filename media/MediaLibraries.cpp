@@ -35,6 +35,8 @@ bool bind(void* library, const char* name, Call& call)
     return call != nullptr;
 }
 
+#define ZUPFOMAT_BIND(library, name) all = bind(h.library, #name, calls.name) && all;
+
 FFmpegCalls* loadFFmpeg()
 {
     static FFmpegCalls calls;
@@ -44,9 +46,7 @@ FFmpegCalls* loadFFmpeg()
     h.avcodec = open("libavcodec.so." ZUPFOMAT_STRINGIFY(LIBAVCODEC_VERSION_MAJOR));
     h.avformat = open("libavformat.so." ZUPFOMAT_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR));
     bool all = true;
-#define ZUPFOMAT_BIND(library, name) all = bind(h.library, #name, calls.name) && all;
     ZUPFOMAT_FFMPEG_CALLS(ZUPFOMAT_BIND)
-#undef ZUPFOMAT_BIND
     return all ? &calls : nullptr;
 }
 
@@ -56,11 +56,11 @@ SdlCalls* loadSdl()
     Handles h;
     h.sdl = open("libSDL2-2.0.so.0");
     bool all = true;
-#define ZUPFOMAT_BIND(library, name) all = bind(h.library, #name, calls.name) && all;
     ZUPFOMAT_SDL_CALLS(ZUPFOMAT_BIND)
-#undef ZUPFOMAT_BIND
     return all ? &calls : nullptr;
 }
+
+#undef ZUPFOMAT_BIND
 
 } // namespace
 
@@ -78,15 +78,18 @@ const SdlCalls* sdlLibrary()
 
 namespace {
 std::atomic<bool> warm{false};
+std::once_flag warmUpStarted;
 }
 
 void warmUpMediaLibraries()
 {
-    std::thread([] {
-        sdlLibrary();
-        ffmpegLibrary();
-        warm.store(true);
-    }).detach();
+    std::call_once(warmUpStarted, [] {
+        std::thread([] {
+            sdlLibrary();
+            ffmpegLibrary();
+            warm.store(true);
+        }).detach();
+    });
 }
 
 bool mediaLibrariesWarm() { return warm.load(); }

@@ -117,14 +117,13 @@ bool MediaProcessDevice::exchange(char kind, std::string_view payload, std::stri
         stop();
         return false;
     }
-    std::vector<char> buffer(kLargestMessage);
-    const ssize_t got = ::recv(socket_, buffer.data(), buffer.size(), 0);
+    answerBuffer_.resize(kLargestMessage); // once: the poll tick asks twice every 100 ms
+    const ssize_t got = ::recv(socket_, answerBuffer_.data(), answerBuffer_.size(), 0);
     if (got <= 0) {
         stop();
         return false;
     }
-    answer->assign(buffer.data() + 1, size_t(got) - 1); // after the kind
-
+    answer->assign(answerBuffer_.data() + 1, size_t(got) - 1); // after the kind
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace zupfomat {
 
@@ -45,6 +46,7 @@ private:
     std::string program_;
     int socket_ = -1;
     pid_t pid_ = -1;
+    std::vector<char> answerBuffer_;
 };
 
 // The media process's side: serves the device over `socket` until the program closes it.

@@ -128,9 +128,7 @@ PlaybackDevice::~PlaybackDevice()
 void PlaybackDevice::prepare(const std::string& likelyFirstPath)
 {
     likelyFirstPath_ = likelyFirstPath;
-    if (!librariesLoading_)
-        warmUpMediaLibraries();
-    librariesLoading_ = true;
+    warmUpMediaLibraries();
 }
 
 void PlaybackDevice::readyForFirstOpen()

@@ -24,7 +24,7 @@ public:
 
     std::string send(std::string_view command) override;
     void setLoopPoint(int64_t pointMs) override;
-    // Loads FFmpeg and SDL2 on a thread of their own (once), and notes the likely first recording.
+    // Loads FFmpeg and SDL2 on a thread of their own, and notes the likely first recording.
     void prepare(const std::string& likelyFirstPath) override;
     // Opens the output and readies the decoders ahead of the first open, which then costs
     // what any open costs: the likely first recording is opened and dropped once, so that its
@@ -72,7 +72,6 @@ private:
     std::atomic<int64_t> firstFrameNs_{0};
     bool awaitingFirstFrame_ = false; // callback only, reset under the lock
     std::string likelyFirstPath_;
-    bool librariesLoading_ = false;
 };
 
 } // namespace zupfomat

@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #endif
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -68,21 +69,42 @@ private:
 
 using Clock = std::chrono::steady_clock;
 
+int64_t nowNs() { return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count(); }
+Clock::time_point atNs(int64_t ns) { return Clock::time_point(std::chrono::nanoseconds(ns)); }
+
+// Whoever holds it calls the source; whoever finds it taken writes silence instead of waiting.
+class FillToken {
+public:
+    bool claim() { return !held_.exchange(true, std::memory_order_acquire); }
+    void release() { held_.store(false, std::memory_order_release); }
+
+private:
+    std::atomic<bool> held_{false};
+};
+
 // The system's sound device through SDL: the desktop's sound server where one runs, else a
-// card. A thread of its own watches it. When the device is lost (the server restarted, a
-// headset gone), the clock carries the playback on at once, so position and loops keep
-// time, and a device is opened again every second until one plays; the recording then goes
-// on there where it has got to. An idle output gives its stream back to the server.
+// card. Two threads of its own look after it. The clock stands in for the device whenever it
+// does not pull: when it is lost (the server restarted, a headset gone), and when it stops
+// pulling for kOutputStallLimit (a hung server), so position and loops keep time; as soon as a
+// device pulls again, the recording goes on there from where the clock has got to. The watcher
+// opens, checks and closes devices, and may itself wait on a server that does not answer; the
+// clock never does. An idle output gives its stream back to the server.
 class WatchedSoundOutput final : public AudioOutput {
 public:
     static std::unique_ptr<AudioOutput> open(AudioSource& source)
     {
         std::unique_ptr<WatchedSoundOutput> output(new WatchedSoundOutput(source));
-        if (!output->openSoundDevice())
-            return nullptr;
-        output->carryOnBy(Carrier::Sound, Clock::now());
-        output->thread_ = std::thread([watched = output.get()] { watched->watch(); });
-        return output;
+        output->watcher_ = std::thread([watched = output.get()] { watched->watch(); });
+        output->clockThread_ = std::thread([watched = output.get()] { watched->runClock(); });
+        switch (output->awaitFirstDevice()) {
+        case FirstDevice::None:
+            return nullptr; // no device at all: the plain null output keeps time
+        case FirstDevice::NotAnswering:
+            output->carryOnByClock(Carrier::Stalled, nowNs()); // the device takes over when its open returns
+            return output;
+        default:
+            return output;
+        }
     }
 
     ~WatchedSoundOutput() override
@@ -91,37 +113,52 @@ public:
             std::lock_guard<std::mutex> guard(wakeMutex_);
             stopping_ = true;
         }
+        stopClock_.store(true);
         wake_.notify_all();
-        if (thread_.joinable())
-            thread_.join();
+        if (clockThread_.joinable())
+            clockThread_.join();
+        if (watcher_.joinable())
+            watcher_.join();
         closeSoundDevice();
     }
 
-    void lock() override { sourceMutex_.lock(); }
-    void unlock() override { sourceMutex_.unlock(); }
-
     std::string name() const override
     {
+        const Carrier carrier = carrier_.load(std::memory_order_acquire);
+        if (carrier == Carrier::Clock || carrier == Carrier::Stalled)
+            return "null";
         std::lock_guard<std::mutex> guard(nameMutex_);
-        return name_;
+        return driver_.empty() ? std::string() : "sdl:" + driver_;
     }
 
     void setInUse(bool inUse) override
     {
+        if (inUse)
+            lastPullNs_.store(nowNs(), std::memory_order_relaxed); // from now on a device owes samples
+        inUse_.store(inUse, std::memory_order_relaxed);
         {
             std::lock_guard<std::mutex> guard(wakeMutex_);
-            inUse_ = inUse;
             wakeNow_ = true;
         }
         wake_.notify_all();
     }
 
+    int64_t missedPeriods() const override { return missed_.load(std::memory_order_relaxed); }
+
+    void holdLocksFor(std::chrono::milliseconds duration) override
+    {
+        std::scoped_lock hold(wakeMutex_, nameMutex_);
+        std::this_thread::sleep_for(duration);
+    }
+
 private:
     enum class Carrier {
-        Sound,  // the SDL device pulls
-        Clock,  // the device is lost: the clock pulls, as the device would have
-        Nobody, // idle, the stream given back: nothing plays, nothing to keep time for
+        Sound,   // the SDL device pulls
+        Stalled, // the device stopped pulling: the clock pulls until it pulls again
+        Clock,   // the device is lost or none opens: the clock pulls until the watcher opens one
+        Nobody,  // idle, the stream given back, or the first device opening: nothing pulls
     };
+    enum class FirstDevice { Pending, Opened, None, NotAnswering };
 
     // Often enough for the clock to stand in for a device without a gap.
     static constexpr auto kTick = std::chrono::milliseconds(5);
@@ -131,19 +168,38 @@ private:
     static constexpr auto kReopenEvery = std::chrono::seconds(1);
     // How long an idle stream stays, so that STOP and a following PLAY reuse it.
     static constexpr auto kIdleStreamKept = std::chrono::seconds(1);
-    // A reopen may keep the watcher for a few hundred ms: the clock catches up on all of it.
+    // The clock catches up on a stall (kOutputStallLimit) and a reopen in one go.
     static constexpr int64_t kClockBacklogFrames = 2 * kSampleRate;
 
-    explicit WatchedSoundOutput(AudioSource& source) : source_(source), buffer_(size_t(kPeriodFrames) * kChannels) {}
+    explicit WatchedSoundOutput(AudioSource& source) : source_(source), buffer_(size_t(kPeriodFrames) * kChannels)
+    {
+        lastPullNs_.store(nowNs());
+    }
 
     static void callback(void* userdata, Uint8* stream, int bytes)
     {
         auto* self = static_cast<WatchedSoundOutput*>(userdata);
-        std::lock_guard<std::mutex> guard(self->sourceMutex_);
-        if (self->carrier_ == Carrier::Sound)
-            self->source_.fill(reinterpret_cast<int16_t*>(stream), bytes / int(kChannels * sizeof(int16_t)));
-        else
-            std::memset(stream, 0, size_t(bytes));
+        self->lastPullNs_.store(nowNs(), std::memory_order_relaxed);
+        Carrier carrier = self->carrier_.load(std::memory_order_acquire);
+        if (carrier == Carrier::Stalled && self->carrier_.compare_exchange_strong(carrier, Carrier::Sound))
+            carrier = Carrier::Sound; // pulling again: the device carries on from where the clock has got to
+        if (carrier == Carrier::Sound) {
+            if (self->token_.claim()) {
+                self->source_.fill(reinterpret_cast<int16_t*>(stream), bytes / int(kChannels * sizeof(int16_t)));
+                self->token_.release();
+                return;
+            }
+            self->missed_.fetch_add(1, std::memory_order_relaxed); // the clock's last pull is still running
+        }
+        std::memset(stream, 0, size_t(bytes));
+    }
+
+    FirstDevice awaitFirstDevice()
+    {
+        std::unique_lock<std::mutex> guard(wakeMutex_);
+        if (!firstDone_.wait_for(guard, kOutputStallLimit, [this] { return firstDevice_ != FirstDevice::Pending; }))
+            firstDevice_ = FirstDevice::NotAnswering;
+        return firstDevice_;
     }
 
     // Opens the default device, paused. The driver list is read afresh each time, so a
@@ -176,7 +232,10 @@ private:
             sdlLibrary()->SDL_QuitSubSystem(SDL_INIT_AUDIO); // so the next try chooses its driver afresh
             return false;
         }
-        driver_ = driver ? driver : "sdl";
+        {
+            std::lock_guard<std::mutex> guard(nameMutex_);
+            driver_ = driver ? driver : "sdl";
+        }
         // A capture file would be started afresh by each open: keep the disk driver's stream.
         keepsIdleStream_ = driver_ == "disk";
         return true;
@@ -191,32 +250,50 @@ private:
         sdlLibrary()->SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
 
-    void carryOnBy(Carrier carrier, Clock::time_point now)
+    // The clock pulls from `fromNs` on: what is due since then is pulled at once.
+    void carryOnByClock(Carrier carrier, int64_t fromNs)
     {
-        {
-            std::lock_guard<std::mutex> guard(sourceMutex_);
-            carrier_ = carrier;
-            clock_.restart(now);
-        }
-        if (carrier == Carrier::Sound)
-            sdlLibrary()->SDL_PauseAudioDevice(device_, 0);
-        std::lock_guard<std::mutex> guard(nameMutex_);
-        name_ = carrier == Carrier::Clock ? std::string("null") : "sdl:" + driver_;
+        clockFromNs_.store(fromNs, std::memory_order_relaxed);
+        clockEpoch_.fetch_add(1, std::memory_order_release);
+        carrier_.store(carrier, std::memory_order_release);
+    }
+
+    // A device just opened starts pulling; where the clock stands in, it goes on until the device pulls.
+    void startPulling()
+    {
+        Carrier idle = Carrier::Nobody;
+        if (!carrier_.compare_exchange_strong(idle, Carrier::Sound))
+            carrier_.store(Carrier::Stalled);
+        sdlLibrary()->SDL_PauseAudioDevice(device_, 0);
     }
 
     void watch()
     {
+        const bool opened = openSoundDevice();
+        bool awaited = true; // the caller still waits for this first open
+        {
+            std::lock_guard<std::mutex> guard(wakeMutex_);
+            awaited = firstDevice_ == FirstDevice::Pending;
+            if (awaited)
+                firstDevice_ = opened ? FirstDevice::Opened : FirstDevice::None;
+        }
+        firstDone_.notify_all();
+        if (opened)
+            startPulling();
+        else if (awaited)
+            return; // the caller makes the plain null output instead
+        else
+            carryOnByClock(Carrier::Clock, nowNs()); // the first open came back empty after all
+
         auto nextStatus = Clock::now();
-        auto nextReopen = Clock::now();
+        auto nextReopen = Clock::now() + kReopenEvery;
         auto lastInUse = Clock::now();
         std::unique_lock<std::mutex> wakeGuard(wakeMutex_);
         while (!stopping_) {
-            // Only the clock needs the short tick; a playing device is looked at ten times a second.
-            const auto nap = carrier_ == Carrier::Clock ? std::chrono::milliseconds(kTick) : kStatusEvery;
-            wake_.wait_for(wakeGuard, nap, [this] { return stopping_ || wakeNow_; });
+            wake_.wait_for(wakeGuard, kStatusEvery, [this] { return stopping_ || wakeNow_; });
             if (stopping_)
                 break;
-            const bool inUse = inUse_;
+            const bool inUse = inUse_.load(std::memory_order_relaxed);
             if (wakeNow_ && inUse)
                 nextReopen = Clock::now(); // a recording was opened: no waiting for its sound
             wakeNow_ = false;
@@ -225,60 +302,87 @@ private:
             const auto now = Clock::now();
             if (inUse)
                 lastInUse = now;
-            pullByClock(now);
             if (device_ != 0 && now >= nextStatus) {
                 nextStatus = now + kStatusEvery;
                 if (sdlLibrary()->SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) {
-                    carryOnBy(Carrier::Clock, now); // first, so not a frame of time is lost
+                    carryOnByClock(Carrier::Clock, nowNs()); // first, so not a frame of time is lost
                     closeSoundDevice();
                     nextReopen = now + kReopenEvery;
                 } else if (!inUse && !keepsIdleStream_ && now - lastInUse >= kIdleStreamKept) {
-                    carryOnBy(Carrier::Nobody, now);
+                    carrier_.store(Carrier::Nobody, std::memory_order_release);
                     closeSoundDevice();
                 }
             }
             if (device_ == 0 && inUse && now >= nextReopen) {
                 nextReopen = now + kReopenEvery;
                 if (openSoundDevice())
-                    carryOnBy(Carrier::Sound, Clock::now());
-                else if (carrier_ == Carrier::Nobody)
-                    carryOnBy(Carrier::Clock, now); // no device to come back to: keep time meanwhile
+                    startPulling();
+                else if (carrier_.load() == Carrier::Nobody)
+                    carryOnByClock(Carrier::Clock, nowNs()); // no device to come back to: keep time meanwhile
             }
             wakeGuard.lock();
         }
     }
 
-    void pullByClock(Clock::time_point now)
+    // Pulls what a device would have pulled while none does; takes over from one that has not
+    // pulled for kOutputStallLimit while a recording is open.
+    void runClock()
     {
-        if (carrier_ != Carrier::Clock) // only this thread changes the carrier
-            return;
-        clock_.pullDue(now, [this](int frames) {
-            std::lock_guard<std::mutex> guard(sourceMutex_);
-            source_.fill(buffer_.data(), frames);
-        });
+        FrameClock clock(kClockBacklogFrames);
+        uint64_t epoch = clockEpoch_.load(std::memory_order_acquire);
+        while (!stopClock_.load(std::memory_order_relaxed)) {
+            std::this_thread::sleep_for(kTick);
+            Carrier carrier = carrier_.load(std::memory_order_acquire);
+            const int64_t lastPull = lastPullNs_.load(std::memory_order_relaxed);
+            const bool owed = carrier == Carrier::Sound || carrier == Carrier::Nobody;
+            if (owed && inUse_.load(std::memory_order_relaxed) &&
+                nowNs() - lastPull > std::chrono::nanoseconds(kOutputStallLimit).count() &&
+                carrier_.compare_exchange_strong(carrier, Carrier::Stalled)) {
+                carryOnByClock(Carrier::Stalled, lastPull); // the time since its last pull is caught up at once
+                carrier = Carrier::Stalled;
+            }
+            if (carrier != Carrier::Clock && carrier != Carrier::Stalled)
+                continue;
+            const uint64_t now = clockEpoch_.load(std::memory_order_acquire);
+            if (now != epoch) {
+                epoch = now;
+                clock.restart(atNs(clockFromNs_.load(std::memory_order_relaxed)));
+            }
+            if (!token_.claim())
+                continue;
+            const Carrier holder = carrier_.load(std::memory_order_acquire);
+            if (holder == Carrier::Clock || holder == Carrier::Stalled) // else the device took over meanwhile
+                clock.pullDue(Clock::now(), [this](int frames) { source_.fill(buffer_.data(), frames); });
+            token_.release();
+        }
     }
 
     AudioSource& source_;
-    std::vector<int16_t> buffer_;
-    // Held while the source is called, by the SDL callback or the clock: the output's lock.
-    std::mutex sourceMutex_;
-    Carrier carrier_ = Carrier::Nobody; // written by the watcher under sourceMutex_
-    FrameClock clock_{kClockBacklogFrames};
+    std::vector<int16_t> buffer_; // the clock's
+    FillToken token_;
+    std::atomic<Carrier> carrier_{Carrier::Nobody};
+    std::atomic<int64_t> lastPullNs_{0};
+    std::atomic<bool> inUse_{false};
+    std::atomic<uint64_t> clockEpoch_{0};
+    std::atomic<int64_t> clockFromNs_{0};
+    std::atomic<int64_t> missed_{0};
+    std::atomic<bool> stopClock_{false};
 
     // The watcher's own, after construction.
     SDL_AudioDeviceID device_ = 0;
-    std::string driver_;
     bool keepsIdleStream_ = false;
 
     mutable std::mutex nameMutex_;
-    std::string name_;
+    std::string driver_;
 
     std::mutex wakeMutex_;
     std::condition_variable wake_;
+    std::condition_variable firstDone_;
+    FirstDevice firstDevice_ = FirstDevice::Pending;
     bool stopping_ = false;
-    bool inUse_ = false;
     bool wakeNow_ = false;
-    std::thread thread_;
+    std::thread watcher_;
+    std::thread clockThread_;
 };
 
 // Pulls exactly the frames that the steady clock says are due, as a sound card would.
@@ -299,8 +403,6 @@ public:
         thread_.join();
     }
 
-    void lock() override { mutex_.lock(); }
-    void unlock() override { mutex_.unlock(); }
     std::string name() const override { return "null"; }
 
 private:
@@ -320,16 +422,12 @@ private:
             wake_.wait_until(wakeGuard, next, [this] { return stopping_; });
             if (stopping_)
                 break;
-            clock.pullDue(Clock::now(), [this](int frames) {
-                std::lock_guard<std::mutex> guard(mutex_);
-                source_.fill(buffer_.data(), frames);
-            });
+            clock.pullDue(Clock::now(), [this](int frames) { source_.fill(buffer_.data(), frames); });
         }
     }
 
     AudioSource& source_;
     std::vector<int16_t> buffer_;
-    std::mutex mutex_;
     std::mutex wakeMutex_;
     std::condition_variable wake_;
     bool stopping_ = false;

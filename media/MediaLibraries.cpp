@@ -2,10 +2,7 @@
 
 #include <dlfcn.h>
 
-#include <atomic>
-#include <mutex>
 #include <string>
-#include <thread>
 
 namespace zupfomat {
 namespace {
@@ -75,23 +72,5 @@ const SdlCalls* sdlLibrary()
     static const SdlCalls* const calls = loadSdl();
     return calls;
 }
-
-namespace {
-std::atomic<bool> warm{false};
-std::once_flag warmUpStarted;
-}
-
-void warmUpMediaLibraries()
-{
-    std::call_once(warmUpStarted, [] {
-        std::thread([] {
-            sdlLibrary();
-            ffmpegLibrary();
-            warm.store(true);
-        }).detach();
-    });
-}
-
-bool mediaLibrariesWarm() { return warm.load(); }
 
 } // namespace zupfomat

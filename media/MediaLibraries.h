@@ -1,7 +1,7 @@
 #pragma once
 
-// FFmpeg and SDL2 are loaded when the first recording opens (or by warmUpMediaLibraries() once the window is
-// on screen), not with the program: together they pull in well over a hundred libraries that the
+// FFmpeg and SDL2 are loaded when the first recording opens (or by the device's warm-up once the window
+// is on screen), not with the program: together they pull in well over a hundred libraries that the
 // first frame does not need. Each table is null when its libraries cannot be loaded; a
 // recording then cannot open and sound goes to the clock-driven null output.
 
@@ -52,10 +52,5 @@ struct SdlCalls {
 const FFmpegCalls* ffmpegLibrary();
 const SdlCalls* sdlLibrary();
 
-// Loads both on a thread of their own, so that the first PLAY finds them ready; once, however
-// often it is called.
-void warmUpMediaLibraries();
-// True once a warm-up has loaded them (or found they cannot load).
-bool mediaLibrariesWarm();
 
 } // namespace zupfomat

@@ -10,17 +10,24 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <limits>
 #include <mutex>
 #include <thread>
 
 namespace zupfomat {
 
-// Closing hands the recording over to this thread: stopping its decoder and freeing
-// its PCM can take milliseconds that the GUI thread must not wait for.
+struct PlaybackDevice::Cue {
+    Recording* recording = nullptr;
+    uint64_t serial = 0; // each open, close and play is a new start
+    bool playing = false;
+};
+
+// Closing hands the recording over to this thread: stopping its decoder and freeing its PCM
+// can take milliseconds that no caller should wait for. What an old cue named is freed only
+// once the callback has been seen outside fill after the cue was replaced: from then on it
+// reads the new one.
 class RecordingDisposer {
 public:
-    RecordingDisposer() : thread_([this] { run(); }) {}
+    explicit RecordingDisposer(const std::atomic<uint64_t>& fillEpoch) : fillEpoch_(fillEpoch), thread_([this] { run(); }) {}
     ~RecordingDisposer()
     {
         {
@@ -31,16 +38,34 @@ public:
         thread_.join();
     }
 
-    void dispose(std::unique_ptr<Recording> recording)
+    void dispose(std::unique_ptr<Recording> recording, std::unique_ptr<PlaybackDevice::Cue> cue = nullptr)
     {
         {
             std::lock_guard<std::mutex> guard(mutex_);
-            queue_.push_back(std::move(recording));
+            queue_.push_back({std::move(recording), std::move(cue)});
         }
         wake_.notify_one();
     }
 
+    void holdLockFor(std::chrono::milliseconds duration)
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        std::this_thread::sleep_for(duration);
+    }
+
 private:
+    struct Garbage {
+        std::unique_ptr<Recording> recording;
+        std::unique_ptr<PlaybackDevice::Cue> cue;
+    };
+
+    void waitForCallbackOutside() const
+    {
+        const uint64_t epoch = fillEpoch_.load(std::memory_order_seq_cst);
+        while (epoch % 2 == 1 && fillEpoch_.load(std::memory_order_seq_cst) == epoch)
+            std::this_thread::sleep_for(std::chrono::microseconds(200)); // a fill takes microseconds
+    }
+
     void run()
     {
         std::unique_lock<std::mutex> guard(mutex_);
@@ -48,17 +73,19 @@ private:
             wake_.wait(guard, [this] { return stopping_ || !queue_.empty(); });
             if (queue_.empty())
                 return; // stopping, with nothing left
-            auto recording = std::move(queue_.front());
+            Garbage garbage = std::move(queue_.front());
             queue_.pop_front();
             guard.unlock();
-            recording.reset();
+            waitForCallbackOutside();
+            garbage = {};
             guard.lock();
         }
     }
 
+    const std::atomic<uint64_t>& fillEpoch_;
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::deque<std::unique_ptr<Recording>> queue_;
+    std::deque<Garbage> queue_;
     bool stopping_ = false;
     std::thread thread_;
 };
@@ -68,8 +95,18 @@ namespace {
 static_assert(Recording::kSampleRate == kLoopFramesPerSecond, "loop points are counted in the device's frames");
 static_assert(Recording::kMaxFrames <= PcmStore::kCapacityFrames, "the store holds the longest recording");
 
+// What the callback publishes and reads as single words: frame counts in the low 40 bits (far
+// beyond an hour of frames), the low bits of the cue's serial above them, so that a count or a
+// loop frame is never taken for the cue after it.
+constexpr int kFrameBits = 40;
+constexpr uint64_t kFrameMask = (uint64_t(1) << kFrameBits) - 1;
+static_assert(Recording::kMaxFrames < int64_t(kFrameMask), "a frame count fits its word");
+constexpr uint64_t tagged(uint64_t serial, int64_t frames) { return serial << kFrameBits | (uint64_t(frames) & kFrameMask); }
+constexpr bool sameCue(uint64_t word, uint64_t serial) { return (word >> kFrameBits) == (serial & (~uint64_t(0) >> kFrameBits)); }
+constexpr int64_t framesOf(uint64_t word) { return int64_t(word & kFrameMask); }
+
 // Armed at the end whatever the recording decodes to: a loop of the whole file.
-constexpr int64_t kLoopAtEnd = std::numeric_limits<int64_t>::max();
+constexpr int64_t kLoopAtEnd = int64_t(kFrameMask);
 
 // A splice inside a recording may cut into a ringing note: its last kLoopDeclickFrames fade
 // out, so the seam does not click. Below this jump between the last frame and the first
@@ -112,35 +149,38 @@ int64_t nowNs()
 } // namespace
 
 PlaybackDevice::PlaybackDevice(OutputChoice output)
-    : outputChoice_(output), disposer_(std::make_unique<RecordingDisposer>())
+    : outputChoice_(output), disposer_(std::make_unique<RecordingDisposer>(fillEpoch_)), cue_(new Cue)
 {
 }
 
 PlaybackDevice::~PlaybackDevice()
 {
+    if (warmUp_.joinable())
+        warmUp_.join();
     output_.reset(); // no callback runs after this
-    active_ = nullptr;
     if (recording_)
         disposer_->dispose(std::move(recording_));
     disposer_.reset();
+    delete cue_.load();
 }
 
 void PlaybackDevice::prepare(const std::string& likelyFirstPath)
 {
-    likelyFirstPath_ = likelyFirstPath;
-    warmUpMediaLibraries();
-}
-
-void PlaybackDevice::readyForFirstOpen()
-{
-    output();
-    Recording::primeDecoders();
-    if (!likelyFirstPath_.empty())
-        Recording::open(likelyFirstPath_); // dropped at once: its decoder stops where it got to
+    std::lock_guard<std::mutex> guard(commandMutex_);
+    if (warmUp_.joinable())
+        return;
+    warmUp_ = std::thread([this, likelyFirstPath] {
+        ffmpegLibrary();
+        output(); // loads SDL and opens the device, which is given back after a second unused
+        Recording::primeDecoders();
+        if (!likelyFirstPath.empty())
+            Recording::open(likelyFirstPath); // dropped at once: its decoder stops where it got to
+    });
 }
 
 AudioOutput& PlaybackDevice::output()
 {
+    std::lock_guard<std::mutex> guard(outputMutex_);
     if (!output_)
         output_ = openAudioOutput(outputChoice_, *this);
     return *output_;
@@ -149,6 +189,7 @@ AudioOutput& PlaybackDevice::output()
 std::string PlaybackDevice::send(std::string_view command)
 {
     const MediaCommand parsed = parseMediaCommand(command);
+    std::lock_guard<std::mutex> guard(commandMutex_);
     switch (parsed.verb) {
     case MediaVerb::Open:
         return open(parsed.path);
@@ -168,6 +209,13 @@ std::string PlaybackDevice::send(std::string_view command)
     return {};
 }
 
+// Hands the callback a new cue; the one it replaces is freed once the callback is past it.
+void PlaybackDevice::publish(Recording* recording, bool playing)
+{
+    Cue* old = cue_.exchange(new Cue{recording, ++serial_, playing}, std::memory_order_seq_cst);
+    disposer_->dispose(nullptr, std::unique_ptr<Cue>(old));
+}
+
 std::string PlaybackDevice::open(const std::string& path)
 {
     if (recording_)
@@ -176,14 +224,8 @@ std::string PlaybackDevice::open(const std::string& path)
     auto recording = Recording::open(path);
     if (!recording)
         return {};
-    {
-        OutputLock lock(out);
-        active_ = recording.get();
-        consumed_.store(0, std::memory_order_relaxed);
-        loopFrame_.store(0, std::memory_order_relaxed);
-        playing_.store(false, std::memory_order_relaxed);
-    }
     recording_ = std::move(recording);
+    publish(recording_.get(), false);
     out.setInUse(true);
     return {};
 }
@@ -192,13 +234,7 @@ void PlaybackDevice::close()
 {
     if (!recording_)
         return;
-    {
-        OutputLock lock(*output_);
-        active_ = nullptr;
-        playing_.store(false, std::memory_order_relaxed);
-        consumed_.store(0, std::memory_order_relaxed);
-        loopFrame_.store(0, std::memory_order_relaxed);
-    }
+    publish(nullptr, false);
     output_->setInUse(false);
     disposer_->dispose(std::move(recording_));
 }
@@ -207,17 +243,14 @@ void PlaybackDevice::playFromStart()
 {
     if (!recording_)
         return;
-    OutputLock lock(*output_);
-    consumed_.store(0, std::memory_order_relaxed);
-    loopFrame_.store(0, std::memory_order_relaxed);
-    playing_.store(true, std::memory_order_relaxed);
-    awaitingFirstFrame_ = true;
     playCallback_.store(callbacks_.load(std::memory_order_relaxed), std::memory_order_relaxed);
     firstFrameCallback_.store(-1, std::memory_order_relaxed);
+    publish(recording_.get(), true);
 }
 
 void PlaybackDevice::setLoopPoint(int64_t pointMs)
 {
+    std::lock_guard<std::mutex> guard(commandMutex_);
     if (!recording_)
         return;
     int64_t frame = 0;
@@ -225,25 +258,36 @@ void PlaybackDevice::setLoopPoint(int64_t pointMs)
         frame = kLoopAtEnd; // lead 0: every frame of the recording, however long it decodes
     else
         frame = loopFrameFor(pointMs, recording_->lengthFrames());
-    loopFrame_.store(frame, std::memory_order_relaxed);
+    loop_.store(tagged(serial_, frame), std::memory_order_release);
 }
 
 int64_t PlaybackDevice::lengthMs() const { return loopFramesToMs(recording_->lengthFrames()); }
 
+// Until the callback has taken up the latest open or play, that starts at 0.
 int64_t PlaybackDevice::positionMs() const
 {
-    const int64_t consumed = consumed_.load(std::memory_order_relaxed);
+    const uint64_t progress = progress_.load(std::memory_order_acquire);
+    const int64_t consumed = sameCue(progress, serial_) ? framesOf(progress) : 0;
     return loopFramesToMs(std::min(consumed, recording_->lengthFrames()));
 }
 
 // The audio thread: hands out only what is decoded already and silence for the rest.
 void PlaybackDevice::fill(int16_t* out, int frames)
 {
+    const auto began = std::chrono::steady_clock::now();
+    fillEpoch_.fetch_add(1, std::memory_order_seq_cst); // odd: inside
+    const Cue* cue = cue_.load(std::memory_order_seq_cst);
     const int64_t callback = callbacks_.fetch_add(1, std::memory_order_relaxed) + 1;
+    if (cue->serial != heardSerial_) {
+        heardSerial_ = cue->serial;
+        consumed_ = 0;
+        playing_ = cue->playing;
+        awaitingFirstFrame_ = cue->playing;
+    }
     int64_t written = 0;
-    Recording* recording = active_;
-    if (recording && playing_.load(std::memory_order_relaxed)) {
-        written = pull(*recording, out, frames);
+    if (cue->recording && playing_) {
+        const uint64_t loop = loop_.load(std::memory_order_acquire);
+        written = pull(*cue->recording, sameCue(loop, heardSerial_) ? framesOf(loop) : 0, out, frames);
         if (written > 0 && awaitingFirstFrame_) {
             awaitingFirstFrame_ = false;
             firstFrameNs_.store(nowNs(), std::memory_order_relaxed);
@@ -252,6 +296,11 @@ void PlaybackDevice::fill(int16_t* out, int frames)
     }
     std::memset(out + written * AudioOutput::kChannels, 0,
                 size_t(frames - written) * AudioOutput::kChannels * sizeof(int16_t));
+    progress_.store(tagged(heardSerial_, consumed_), std::memory_order_release);
+    fillEpoch_.fetch_add(1, std::memory_order_release); // even: outside
+    const int64_t took = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - began).count();
+    if (took > longestFillNs_.load(std::memory_order_relaxed))
+        longestFillNs_.store(took, std::memory_order_relaxed);
 }
 
 // Copies the recording from the play position on, going on from frame 0 within the same
@@ -259,10 +308,9 @@ void PlaybackDevice::fill(int16_t* out, int frames)
 // extra callback at the seam. A point already passed is left to the caller's restart.
 // A kLoopAtEnd point joins the end to the start untouched; one inside the recording may
 // fade its last few milliseconds (see kLoopDeclickFrames).
-int64_t PlaybackDevice::pull(const Recording& recording, int16_t* out, int frames)
+int64_t PlaybackDevice::pull(const Recording& recording, int64_t loopFrame, int16_t* out, int frames)
 {
-    const int64_t loopFrame = loopFrame_.load(std::memory_order_relaxed);
-    int64_t consumed = consumed_.load(std::memory_order_relaxed);
+    int64_t consumed = consumed_;
     int64_t written = 0;
     while (written < frames) {
         const bool complete = recording.complete(); // before the count, so a complete count is final
@@ -292,13 +340,13 @@ int64_t PlaybackDevice::pull(const Recording& recording, int16_t* out, int frame
             continue;
         }
         if (complete && consumed >= available) {
-            playing_.store(false, std::memory_order_relaxed); // at the end: stays open, position = length
+            playing_ = false; // at the end: stays open, position = length
             break;
         }
         if (count == 0)
             break; // the decoder has not got this far yet
     }
-    consumed_.store(consumed, std::memory_order_relaxed);
+    consumed_ = consumed;
     return written;
 }
 
@@ -310,10 +358,35 @@ PlaybackDevice::Diagnostics PlaybackDevice::diagnostics() const
     d.firstFrameCallback = firstFrameCallback_.load(std::memory_order_acquire);
     d.firstFrameTime = std::chrono::steady_clock::time_point(std::chrono::nanoseconds(firstFrameNs_.load()));
     d.loopSplices = loopSplices_.load(std::memory_order_relaxed);
+    d.longestFillNs = longestFillNs_.load(std::memory_order_relaxed);
+    std::scoped_lock guard(commandMutex_, outputMutex_);
     d.bytesHeld = recording_ ? recording_->bytesHeld() : 0;
     d.decoded = recording_ && recording_->complete();
-    d.outputName = output_ ? output_->name() : std::string();
+    if (output_) {
+        d.outputName = output_->name();
+        d.missedPeriods = output_->missedPeriods();
+    }
     return d;
+}
+
+void PlaybackDevice::holdLocksFor(std::chrono::milliseconds duration)
+{
+    AudioOutput* out = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(outputMutex_);
+        out = output_.get();
+    }
+    std::thread output([out, duration] {
+        if (out)
+            out->holdLocksFor(duration);
+    });
+    std::thread disposer([this, duration] { disposer_->holdLockFor(duration); });
+    {
+        std::scoped_lock callers(commandMutex_, outputMutex_);
+        std::this_thread::sleep_for(duration);
+    }
+    output.join();
+    disposer.join();
 }
 
 } // namespace zupfomat

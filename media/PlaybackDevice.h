@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace zupfomat {
 
@@ -15,6 +17,10 @@ class RecordingDisposer;
 
 // The real media device: FFmpeg decodes, the audio output (SDL2, or the clock-driven
 // null output) plays. One recording at most is open, under the alias myMP3.
+//
+// Callers (the window's handlers) never wait on the output: what they ask of it is published as
+// one cue that the audio callback reads with a single load, and status answers come from what
+// the callback publishes. The callback takes no lock at all.
 class PlaybackDevice final : public MediaDevice, private AudioSource {
 public:
     explicit PlaybackDevice(OutputChoice output = OutputChoice::SoundDeviceOrNull);
@@ -24,54 +30,74 @@ public:
 
     std::string send(std::string_view command) override;
     void setLoopPoint(int64_t pointMs) override;
-    // Loads FFmpeg and SDL2 on a thread of their own, and notes the likely first recording.
+    // On a thread of its own: loads FFmpeg and SDL2, opens the output and takes the likely
+    // first recording once through every step of opening (dropped at once), so that the first
+    // PLAY costs what any PLAY costs.
     void prepare(const std::string& likelyFirstPath) override;
-    // Opens the output and readies the decoders ahead of the first open, which then costs
-    // what any open costs: the likely first recording is opened and dropped once, so that its
-    // file and every step of opening it have been through once. Waits for the libraries.
-    void readyForFirstOpen();
 
-    // What the benchmarks read: when and in which callback the latest "play" first reached the output.
+    // What the benchmarks and tests read: when and in which callback the latest "play" first
+    // reached the output.
     struct Diagnostics {
         int64_t callbacks = 0;              // callbacks so far
         int64_t playCallback = -1;          // callbacks completed when the latest play was sent
         int64_t firstFrameCallback = -1;    // the callback that handed out its first frame (1-based)
         std::chrono::steady_clock::time_point firstFrameTime{};
         int64_t loopSplices = 0;            // loops the callback has spliced since the device was made
+        int64_t missedPeriods = 0;          // periods the sound device got silence for, its stand-in busy
+        int64_t longestFillNs = 0;          // the longest the callback took
         int64_t bytesHeld = 0;              // decoded PCM held by the open recording
         bool decoded = false;               // the open recording is decoded to its end
         std::string outputName;             // "" until the output is opened on first use
     };
     Diagnostics diagnostics() const;
 
+    // Holds every lock that callers, the disposer and the output's own threads take, for
+    // `duration`: sound must go on meanwhile (tests).
+    void holdLocksFor(std::chrono::milliseconds duration);
+
+    struct Cue; // what the callers last asked of the callback
+
 private:
     void fill(int16_t* out, int frames) override;
-    int64_t pull(const Recording& recording, int16_t* out, int frames);
+    int64_t pull(const Recording& recording, int64_t loopFrame, int16_t* out, int frames);
     AudioOutput& output();
     std::string open(const std::string& path);
     void close();
     void playFromStart();
+    void publish(Recording* recording, bool playing);
     int64_t positionMs() const;
     int64_t lengthMs() const;
 
     const OutputChoice outputChoice_;
     std::unique_ptr<RecordingDisposer> disposer_;
-    std::unique_ptr<Recording> recording_; // owned by the GUI thread
-    std::unique_ptr<AudioOutput> output_;  // destroyed first, so the callback never outlives the rest
 
-    // Shared with the callback. `active_` changes only under the output's lock.
-    Recording* active_ = nullptr;
-    std::atomic<int64_t> consumed_{0};
-    std::atomic<bool> playing_{false};
-    // The frame at which the callback goes on from frame 0; 0 when no loop is armed.
-    std::atomic<int64_t> loopFrame_{0};
+    // Callers' side: one command at a time.
+    mutable std::mutex commandMutex_;
+    std::unique_ptr<Recording> recording_;
+    uint64_t serial_ = 0; // of the latest cue
+    mutable std::mutex outputMutex_; // the output is made once, by the first open or the warm-up
+    std::unique_ptr<AudioOutput> output_; // destroyed first, so the callback never outlives the rest
+    std::thread warmUp_;
+
+    // Published to the callback: the cue, and the loop frame tagged with the cue it belongs to.
+    std::atomic<Cue*> cue_;
+    std::atomic<uint64_t> loop_{0};
+    // Odd while the callback is inside fill; the disposer frees what an old cue named only once
+    // it has seen the callback outside (see RecordingDisposer).
+    std::atomic<uint64_t> fillEpoch_{0};
+
+    // The callback's own (one thread at a time), and what it publishes.
+    uint64_t heardSerial_ = 0;
+    int64_t consumed_ = 0;
+    bool playing_ = false;
+    bool awaitingFirstFrame_ = false;
+    std::atomic<uint64_t> progress_{0}; // the serial tag and frames consumed, for status position
     std::atomic<int64_t> loopSplices_{0};
     std::atomic<int64_t> callbacks_{0};
     std::atomic<int64_t> playCallback_{-1};
     std::atomic<int64_t> firstFrameCallback_{-1};
     std::atomic<int64_t> firstFrameNs_{0};
-    bool awaitingFirstFrame_ = false; // callback only, reset under the lock
-    std::string likelyFirstPath_;
+    std::atomic<int64_t> longestFillNs_{0};
 };
 
 } // namespace zupfomat

@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <thread>
@@ -226,6 +227,76 @@ private slots:
             QVERIFY2(atMs > 1000 && atMs <= reached + 50,
                      qPrintable(QStringLiteral("round %1: heard at %2 ms, position %3 ms").arg(round).arg(atMs).arg(reached)));
         }
+    }
+
+    // The server hangs (SIGSTOP) for three seconds while a riff loops: the clock takes over, so
+    // position keeps real time and the caller's event loop never waits; once the server goes on,
+    // the riff is heard from where the clock has got to.
+    void survivesTheServerHanging()
+    {
+        const std::string path = folder.path("long.wma");
+        const std::vector<int16_t> file = decodeToDeviceFormat(path);
+        PlaybackDevice device;
+        MediaChannel channel(device);
+        QVERIFY(openDecoded(device, channel, path));
+        channel.sendMediaCommand("play myMP3 from 0");
+        channel.expectRestartAt(length(channel));
+        QVERIFY(waitUntil([&] { return position(channel) > 500; }, 3s));
+
+        // What the poll tick does, on this thread's event loop, every 10 ms.
+        QElapsedTimer sinceTick;
+        sinceTick.start();
+        int64_t longestGap = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            longestGap = std::max<int64_t>(longestGap, sinceTick.restart());
+            position(channel);
+            length(channel);
+        });
+        tick.start(10);
+        const auto advancedOver = [&](std::chrono::milliseconds span) {
+            QElapsedTimer clock;
+            clock.start();
+            const int32_t before = position(channel);
+            QTest::qWait(int(span.count()));
+            const int32_t after = position(channel);
+            const int32_t advanced = after >= before ? after - before : after + length(channel) - before;
+            return std::pair<double, double>(advanced, double(clock.elapsed()));
+        };
+
+        server.hang();
+        sinceTick.restart();
+        const auto [advanced, elapsed] = advancedOver(3000ms);
+        const int64_t gapWhileHung = longestGap;
+        server.resume();
+        QVERIFY2(std::abs(advanced - elapsed) <= 0.05 * elapsed,
+                 qPrintable(QStringLiteral("%1 ms advanced in %2 ms of a hung server").arg(advanced).arg(elapsed)));
+        QVERIFY2(gapWhileHung <= 50, qPrintable(QStringLiteral("the event loop waited %1 ms").arg(gapWhileHung)));
+
+        // The null sink first makes up for the time it stood still, in one burst of its own.
+        QTest::qWait(1000);
+        server.startCapture();
+        QVERIFY(waitUntil([&] { return int64_t(server.capturedSoFar().size() / 2) > 3 * kLoopFramesPerSecond / 2; }, 4s));
+        const int32_t reached = position(channel);
+        std::vector<int16_t> captured = server.stopCapture();
+        tick.stop();
+        // A second in, the riff where the clock has got to. The recorder may come back from the
+        // hang one sample off its frames: then the capture is read a sample later.
+        const int64_t probe = kLoopFramesPerSecond;
+        int64_t at = -1;
+        for (int shift = 0; at < 0 && shift < 2; ++shift) {
+            if (shift == 1)
+                captured.erase(captured.begin());
+            for (int64_t from = probe; at < 0 && from + 2048 <= probe + 8192; from += 1024)
+                at = whereInFile(captured, from, 2048, file);
+        }
+        QVERIFY2(at >= 0, "what is heard after the server went on is not the riff");
+        const double atMs = double(at) * 1000 / kLoopFramesPerSecond;
+        const double heardAgo = double(int64_t(captured.size() / 2) - probe) * 1000 / kLoopFramesPerSecond;
+        const double expectedMs = std::fmod(reached - heardAgo + length(channel), double(length(channel)));
+        QVERIFY2(std::abs(atMs - expectedMs) < 300,
+                 qPrintable(QStringLiteral("heard at %1 ms of the riff, the clock says %2 ms").arg(atMs).arg(expectedMs)));
+        QCOMPARE(QString::fromStdString(outputName(device)), QStringLiteral("sdl:pulseaudio"));
     }
 
     void noServerAndNoCardGiveTheNullOutputQuietly()

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <signal.h>
+
 #include <cstdlib>
 #include <thread>
 
@@ -151,6 +153,18 @@ void PulseServer::kill()
 }
 
 bool PulseServer::running() const { return server_ && server_->state() == QProcess::Running; }
+
+void PulseServer::hang()
+{
+    if (running())
+        ::kill(pid_t(server_->processId()), SIGSTOP);
+}
+
+void PulseServer::resume()
+{
+    if (running())
+        ::kill(pid_t(server_->processId()), SIGCONT);
+}
 
 void PulseServer::startCapture() { captureFrom_ = QFileInfo(folder_.qpath(QLatin1String(kCaptureFile))).size() & ~int64_t(3); }
 

@@ -34,6 +34,9 @@ public:
     bool start();
     // Ends it at once, as a crash or a session restart would.
     void kill();
+    // Stops it where it is (SIGSTOP), as a server that hangs, and lets it go on (SIGCONT).
+    void hang();
+    void resume();
     bool running() const;
     // The address clients use (PULSE_SERVER); the socket stays the same across restarts.
     std::string address() const;

@@ -20,13 +20,14 @@ namespace zupfomat {
 
 #define ZUPFOMAT_FFMPEG_CALLS(X)                                                                          \
     X(avformat, avformat_alloc_context) X(avformat, avformat_open_input) X(avformat, avformat_find_stream_info) \
-    X(avformat, avformat_close_input) X(avformat, av_find_best_stream) X(avformat, av_find_input_format)   \
+    X(avformat, avformat_close_input) X(avformat, av_find_best_stream) X(avformat, av_probe_input_format2) \
     X(avformat, av_read_frame) X(avcodec, avcodec_find_decoder) X(avcodec, avcodec_alloc_context3)          \
     X(avcodec, avcodec_free_context) X(avcodec, avcodec_open2) X(avcodec, avcodec_parameters_to_context)    \
     X(avcodec, avcodec_send_packet) X(avcodec, avcodec_receive_frame) X(avcodec, av_packet_alloc)           \
     X(avcodec, av_packet_free) X(avcodec, av_packet_unref) X(avutil, av_frame_alloc) X(avutil, av_frame_free) \
     X(avutil, av_frame_unref) X(avutil, av_get_bytes_per_sample) X(avutil, av_sample_fmt_is_planar)         \
     X(avutil, av_log_set_level) X(avutil, av_rescale) X(avutil, av_rescale_q)                               \
+    X(avutil, av_dict_set) X(avutil, av_dict_free)                                                          \
     X(avutil, av_channel_layout_compare) X(avutil, av_channel_layout_copy)                                  \
     X(avutil, av_channel_layout_default) X(avutil, av_channel_layout_uninit) X(swresample, swr_alloc_set_opts2) \
     X(swresample, swr_init) X(swresample, swr_convert) X(swresample, swr_free) X(swresample, swr_get_out_samples)

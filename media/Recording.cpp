@@ -35,18 +35,51 @@ bool parametersAreReal(int sampleRate, int channels)
            channels <= kMostChannels;
 }
 
-// Bytes an ID3v2 tag at the start of the file takes, 0 when there is none.
-int64_t id3TagBytes(const std::string& utf8Path)
+// Bytes an ID3v2 tag at the start of the file takes (header, body, and the footer a v2.4 tag
+// may close with), 0 when there is none.
+int64_t id3TagBytes(std::ifstream& file)
 {
-    unsigned char header[10] = {};
+    unsigned char h[10] = {};
+    if (!file.read(reinterpret_cast<char*>(h), sizeof h) || h[0] != 'I' || h[1] != 'D' || h[2] != '3' ||
+        h[3] == 0xff || h[4] == 0xff || ((h[6] | h[7] | h[8] | h[9]) & 0x80) != 0)
+        return 0;
+    const int64_t size = (int64_t(h[6]) << 21) | (int64_t(h[7]) << 14) | (int64_t(h[8]) << 7) | int64_t(h[9]);
+    return 10 + size + ((h[5] & 0x10) ? 10 : 0);
+}
+
+// What follows the tag, recognised from its first bytes in one probe. Probing the start of
+// the file instead would see only the tag: cover art there looks like MP3 frames, and a tag
+// larger than the probe hides the WMA behind it.
+struct Recognised {
+    const AVInputFormat* format = nullptr; // nullptr: left to FFmpeg's own probe
+    int64_t tagBytes = 0;
+};
+
+Recognised recognise(const FFmpegCalls& ff, const std::string& utf8Path)
+{
     std::ifstream file(std::filesystem::u8path(utf8Path), std::ios::binary);
-    if (!file.read(reinterpret_cast<char*>(header), sizeof header))
-        return 0;
-    if (header[0] != 'I' || header[1] != 'D' || header[2] != '3')
-        return 0;
-    const int64_t size = (int64_t(header[6] & 0x7f) << 21) | (int64_t(header[7] & 0x7f) << 14) |
-                         (int64_t(header[8] & 0x7f) << 7) | int64_t(header[9] & 0x7f);
-    return size + 10;
+    const int64_t tagBytes = id3TagBytes(file);
+    file.clear();
+    file.seekg(tagBytes);
+    // Zeros after what is read: the probes look a little past its end.
+    std::vector<unsigned char> start(kFormatProbeBytes + AVPROBE_PADDING_SIZE);
+    AVProbeData probe{};
+    probe.filename = utf8Path.c_str();
+    probe.buf = start.data();
+    // As FFmpeg probes: 2 KiB first (enough for WMA and most MP3), then twice as much while
+    // no format is sure, and any score at the end. All of 32 KiB at once would cost 0.7 ms.
+    for (int size = 2048; size <= kFormatProbeBytes; size *= 2) {
+        file.read(reinterpret_cast<char*>(start.data() + probe.buf_size), size - probe.buf_size);
+        probe.buf_size += int(file.gcount());
+        const bool last = size == kFormatProbeBytes || !file;
+        int score = last ? 0 : AVPROBE_SCORE_RETRY;
+        if (probe.buf_size > 0)
+            if (const AVInputFormat* format = ff.av_probe_input_format2(&probe, 1, &score))
+                return {format, tagBytes};
+        if (last)
+            break;
+    }
+    return {nullptr, tagBytes};
 }
 
 // The size of a regular, non-empty file; 0 for anything else.
@@ -101,16 +134,6 @@ struct Recording::Decoder {
 
     bool openInput(const std::string& path, const std::atomic<bool>& stop)
     {
-        // An ID3 tag (cover art) in front says MP3 almost always; probing through a large
-        // tag byte by byte would cost milliseconds, so try the MP3 reader on it first.
-        const bool tagged = id3TagBytes(path) > kFormatProbeBytes;
-        return (tagged && openFormat(path, stop, ff->av_find_input_format("mp3"))) || openFormat(path, stop, nullptr);
-    }
-
-    bool openFormat(const std::string& path, const std::atomic<bool>& stop, const AVInputFormat* forced)
-    {
-        ff->avcodec_free_context(&codec);
-        ff->avformat_close_input(&format);
         format = ff->avformat_alloc_context();
         if (!format)
             return false;
@@ -119,7 +142,17 @@ struct Recording::Decoder {
         format->interrupt_callback = {interruptRequested, &interrupt};
         format->format_probesize = kFormatProbeBytes;
         format->probesize = kStreamProbeBytes;
-        if (ff->avformat_open_input(&format, path.c_str(), forced, nullptr) < 0)
+        const Recognised recognised = recognise(*ff, path);
+        if (recognised.format)
+            format->skip_initial_bytes = recognised.tagBytes; // unread: 4 MiB of tag cost FFmpeg 10 ms, for nothing played
+        // As a file URL, a name such as pipe:0, concat:a|b or http://… is the file of that name;
+        // the whitelist keeps demuxers that open further URLs (playlists) to plain files too.
+        const std::string url = "file:" + path;
+        AVDictionary* options = nullptr;
+        ff->av_dict_set(&options, "protocol_whitelist", "file", 0);
+        const int opened = ff->avformat_open_input(&format, url.c_str(), recognised.format, &options);
+        ff->av_dict_free(&options);
+        if (opened < 0)
             return false; // avformat_open_input frees the context on failure
         if (ff->avformat_find_stream_info(format, nullptr) < 0)
             return false;

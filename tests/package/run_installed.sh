@@ -75,3 +75,9 @@ $map"
 grep -q 'not the recording' <<<"$map" && fail "part of the sound is not riff1.wma:
 $map"
 echo "PLAY played riff1.wma ($heard half-second probes found in the recording)"
+
+# One program, one process: PLAY starts nothing of its own.
+children=$(ps -o pid=,args= --ppid "$pid")
+[ -z "$children" ] || fail "the program started processes of its own:
+$children"
+echo "one process: PLAY started no other"

@@ -11,16 +11,27 @@ PACKAGES := cmake g++ make pkg-config qt6-base-dev \
   xvfb imagemagick xdotool pulseaudio pulseaudio-utils clang ffmpeg \
   dpkg-dev file desktop-file-utils appstream lintian
 
-.PHONY: deps build content run test test-asan tsan fuzz fuzz-build fuzz-smoke bench package install clean
+.PHONY: deps bench-deps build content run test test-asan tsan fuzz fuzz-build fuzz-smoke bench package install clean
 
-deps:
-	@missing=$$(for p in $(PACKAGES); do \
+# Installs what is missing of a package list (with sudo when not root); never removes anything.
+define install_missing
+	@missing=$$(for p in $(1); do \
 	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	    echo "installing:" $$missing; \
 	    $(SUDO) apt-get update && \
 	    $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y $$missing; \
 	fi
+endef
+
+deps:
+	$(call install_missing,$(PACKAGES))
+
+# What the benchmarks compare the program with.
+BENCH_PACKAGES := mpv
+
+bench-deps:
+	$(call install_missing,$(BENCH_PACKAGES))
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -95,7 +106,7 @@ fuzz: fuzz-build
 	    2>build-fuzz/$$t.log; status=$$?; tail -12 build-fuzz/$$t.log; [ $$status = 0 ] || exit 1; \
 	done
 
-bench: content
+bench: content bench-deps
 	$(BUILD)/bench_media
 	$(BUILD)/bench_loop
 	$(BUILD)/bench_sound_server

@@ -13,19 +13,16 @@ namespace {
 // Once the main window's first frame is on screen, the media device gets ready for its first
 // open: nothing of that is on the way to the frame, and the first PLAY finds it ready. The first
 // paint event draws the frame, and the repaint it is part of then sends it to the screen; the
-// media device starts up only after that.
+// media device gets ready only after that.
 class PrepareAfterFirstFrame : public QObject {
 public:
-    PrepareAfterFirstFrame(MediaChannel& media, std::string likelyFirstPath, QObject* parent)
-        : QObject(parent), media_(media), likelyFirstPath_(std::move(likelyFirstPath))
-    {
-    }
+    PrepareAfterFirstFrame(MediaChannel& media, QObject* parent) : QObject(parent), media_(media) {}
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::Paint) {
             watched->removeEventFilter(this);
             QTimer::singleShot(0, this, [this] {
-                media_.prepare(likelyFirstPath_);
+                media_.prepare();
                 deleteLater();
             });
         }
@@ -34,7 +31,6 @@ public:
 
 private:
     MediaChannel& media_;
-    std::string likelyFirstPath_;
 };
 
 } // namespace
@@ -58,8 +54,7 @@ void Program::showMainWindow()
     mainWindow_->setAttribute(Qt::WA_DeleteOnClose); // closed is gone: the next one starts up afresh
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         mainWindow_->move(screen->availableGeometry().center() - mainWindow_->rect().center());
-    // Riff 1 is the recording that a PLAY right after start-up opens.
-    mainWindow_->installEventFilter(new PrepareAfterFirstFrame(media_, content_.riffRecording(1).toStdString(), mainWindow_));
+    mainWindow_->installEventFilter(new PrepareAfterFirstFrame(media_, mainWindow_));
     mainWindow_->show();
 }
 

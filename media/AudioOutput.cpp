@@ -122,6 +122,12 @@ public:
         closeSoundDevice();
     }
 
+    std::string driverName() const
+    {
+        std::lock_guard<std::mutex> guard(nameMutex_);
+        return driver_;
+    }
+
     std::string name() const override
     {
         const Carrier carrier = carrier_.load(std::memory_order_acquire);
@@ -166,6 +172,9 @@ private:
     static constexpr auto kStatusEvery = std::chrono::milliseconds(100);
     // A server coming back is found within about a second, without hammering it while it is away.
     static constexpr auto kReopenEvery = std::chrono::seconds(1);
+    // A lost device is looked for on its own driver this long (a sound server restarting takes a
+    // moment to answer, while ALSA's default device answers at once and only goes round to it).
+    static constexpr auto kSameDriverFor = std::chrono::seconds(5);
     // How long an idle stream stays, so that STOP and a following PLAY reuse it.
     static constexpr auto kIdleStreamKept = std::chrono::seconds(1);
     // The clock catches up on a stall (kOutputStallLimit) and a reopen in one go.
@@ -202,13 +211,15 @@ private:
         return firstDevice_;
     }
 
-    // Opens the default device, paused. The driver list is read afresh each time, so a
-    // server that came back (or a card, where the server stays away) is found.
-    bool openSoundDevice()
+    // Opens the default device, paused, on `driver` alone or on the first that answers. The
+    // driver list is read afresh each time, so a server that came back (or a card, where the
+    // server stays away) is found.
+    bool openSoundDevice(const char* driver = nullptr)
     {
         if (!sdlLibrary())
             return false; // SDL cannot load: the null output keeps time
         sdlLibrary()->SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        sdlLibrary()->SDL_SetHint(SDL_HINT_AUDIODRIVER, driver); // SDL_AUDIODRIVER, where set, still decides
         sdlLibrary()->SDL_SetMainReady();
         silenceAlsa();
         if (sdlLibrary()->SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
@@ -224,8 +235,8 @@ private:
         device_ = sdlLibrary()->SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
         // SDL_Init succeeds without a sound card; only the open tells. The dummy driver
         // keeps poor time, so it counts as no device.
-        const char* driver = sdlLibrary()->SDL_GetCurrentAudioDriver();
-        if (device_ == 0 || (driver && std::strcmp(driver, "dummy") == 0)) {
+        const char* opened = sdlLibrary()->SDL_GetCurrentAudioDriver();
+        if (device_ == 0 || (opened && std::strcmp(opened, "dummy") == 0)) {
             if (device_ != 0)
                 sdlLibrary()->SDL_CloseAudioDevice(device_);
             device_ = 0;
@@ -234,7 +245,7 @@ private:
         }
         {
             std::lock_guard<std::mutex> guard(nameMutex_);
-            driver_ = driver ? driver : "sdl";
+            driver_ = opened ? opened : "sdl";
         }
         // A capture file would be started afresh by each open: keep the disk driver's stream.
         keepsIdleStream_ = driver_ == "disk";
@@ -288,6 +299,7 @@ private:
         auto nextStatus = Clock::now();
         auto nextReopen = Clock::now() + kReopenEvery;
         auto lastInUse = Clock::now();
+        auto lost = Clock::time_point::min();
         std::unique_lock<std::mutex> wakeGuard(wakeMutex_);
         while (!stopping_) {
             wake_.wait_for(wakeGuard, kStatusEvery, [this] { return stopping_ || wakeNow_; });
@@ -308,6 +320,7 @@ private:
                     carryOnByClock(Carrier::Clock, nowNs()); // first, so not a frame of time is lost
                     closeSoundDevice();
                     nextReopen = now + kReopenEvery;
+                    lost = now;
                 } else if (!inUse && !keepsIdleStream_ && now - lastInUse >= kIdleStreamKept) {
                     carrier_.store(Carrier::Nobody, std::memory_order_release);
                     closeSoundDevice();
@@ -315,7 +328,8 @@ private:
             }
             if (device_ == 0 && inUse && now >= nextReopen) {
                 nextReopen = now + kReopenEvery;
-                if (openSoundDevice())
+                const std::string lostDriver = driverName();
+                if (openSoundDevice(now - lost < kSameDriverFor ? lostDriver.c_str() : nullptr))
                     startPulling();
                 else if (carrier_.load() == Carrier::Nobody)
                     carryOnByClock(Carrier::Clock, nowNs()); // no device to come back to: keep time meanwhile

@@ -29,9 +29,8 @@ public:
     // Tells the device the position at which the next restart is due, so it can loop
     // without the gap a poll would leave. Not a command: the commands stay as they are.
     void expectRestartAt(int64_t pointMs) { device_.setLoopPoint(pointMs); }
-    // The window is on screen: the device may load what it needs for the first open, most
-    // likely of the recording at utf8Path.
-    void prepare(const std::string& utf8Path) { device_.prepare(shortPathOf(utf8Path).value_or(std::string())); }
+    // The window is on screen: the device may load what it needs for the first open.
+    void prepare() { device_.prepare(); }
 
 private:
     MediaDevice& device_;

@@ -20,10 +20,8 @@ public:
     virtual void setLoopPoint(int64_t pointMs) { (void)pointMs; }
 
     // Gets ready for the first open (loads what opening needs) without holding up the caller;
-    // the program calls it once its window is on screen. likelyFirstPath is the recording the
-    // first open will most likely name, in the form open is given it; empty when none is known.
-    // Nothing counts as open afterwards.
-    virtual void prepare(const std::string& likelyFirstPath) { (void)likelyFirstPath; }
+    // the program calls it once its window is on screen. Nothing counts as open afterwards.
+    virtual void prepare() {}
 };
 
 } // namespace zupfomat

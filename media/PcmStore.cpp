@@ -22,7 +22,9 @@ int64_t PcmStore::append(const int16_t* samples, int64_t frames)
             auto& block = blocks_[size_t(chunkIndex) / kChunksPerBlock];
             if (!block)
                 block = std::make_unique<Block>();
-            (*block)[size_t(chunkIndex) % kChunksPerBlock] = std::make_unique<Chunk>();
+            // Left unset: only appended frames are ever read, and the end of the last chunk is
+            // then never touched, so it costs no memory.
+            (*block)[size_t(chunkIndex) % kChunksPerBlock].reset(new Chunk);
             ++chunksAllocated_;
             chunkCount_.store(chunksAllocated_, std::memory_order_relaxed);
         }

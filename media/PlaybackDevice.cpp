@@ -164,17 +164,14 @@ PlaybackDevice::~PlaybackDevice()
     delete cue_.load();
 }
 
-void PlaybackDevice::prepare(const std::string& likelyFirstPath)
+void PlaybackDevice::prepare()
 {
     std::lock_guard<std::mutex> guard(commandMutex_);
     if (warmUp_.joinable())
         return;
-    warmUp_ = std::thread([this, likelyFirstPath] {
+    warmUp_ = std::thread([this] {
         ffmpegLibrary();
         output(); // loads SDL and opens the device, which is given back after a second unused
-        Recording::primeDecoders();
-        if (!likelyFirstPath.empty())
-            Recording::open(likelyFirstPath); // dropped at once: its decoder stops where it got to
     });
 }
 

@@ -30,10 +30,9 @@ public:
 
     std::string send(std::string_view command) override;
     void setLoopPoint(int64_t pointMs) override;
-    // On a thread of its own: loads FFmpeg and SDL2, opens the output and takes the likely
-    // first recording once through every step of opening (dropped at once), so that the first
+    // On a thread of its own: loads FFmpeg and SDL2 and opens the output, so that the first
     // PLAY costs what any PLAY costs.
-    void prepare(const std::string& likelyFirstPath) override;
+    void prepare() override;
 
     // What the benchmarks and tests read: when and in which callback the latest "play" first
     // reached the output.

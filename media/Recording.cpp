@@ -291,25 +291,6 @@ struct Recording::Decoder {
 
 Recording::Recording() = default;
 
-void Recording::primeDecoders()
-{
-    const FFmpegCalls* ff = ffmpegLibrary();
-    if (!ff)
-        return;
-    for (const AVCodecID id : {AV_CODEC_ID_WMAV2, AV_CODEC_ID_MP3}) {
-        const AVCodec* codec = ff->avcodec_find_decoder(id);
-        AVCodecContext* context = codec ? ff->avcodec_alloc_context3(codec) : nullptr;
-        if (!context)
-            continue;
-        context->sample_rate = kSampleRate;
-        ff->av_channel_layout_default(&context->ch_layout, kChannels);
-        context->bit_rate = 128000;
-        context->block_align = 5945;
-        ff->avcodec_open2(context, codec, nullptr); // only its tables matter; a refusal costs nothing
-        ff->avcodec_free_context(&context);
-    }
-}
-
 std::unique_ptr<Recording> Recording::open(const std::string& utf8Path)
 {
     const FFmpegCalls* ff = ffmpegLibrary();

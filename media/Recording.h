@@ -23,9 +23,6 @@ public:
 
     // Returns nullptr when the path is not a regular file or holds no decodable audio stream.
     static std::unique_ptr<Recording> open(const std::string& utf8Path);
-    // Readies the decoders of the recordings the program plays (WMA, MP3), whose first opening
-    // builds their tables, so that the first open is as quick as any other.
-    static void primeDecoders();
     ~Recording();
     Recording(const Recording&) = delete;
     Recording& operator=(const Recording&) = delete;

@@ -21,9 +21,9 @@ public:
     int defaultLength = 10000;
     long long nowMs = 0;
     std::vector<long long> loopPoints; // every loop point the caller armed, in order
-    std::vector<std::string> preparations; // the likely first recording of each request to get ready
+    int preparations = 0; // requests to get ready
 
-    void prepare(const std::string& likelyFirstPath) override { preparations.push_back(likelyFirstPath); }
+    void prepare() override { ++preparations; }
 
     bool isOpen() const { return open_; }
     const std::string& openPath() const { return path_; }

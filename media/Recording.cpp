@@ -12,7 +12,7 @@ namespace zupfomat {
 namespace {
 
 // Recognising a format needs only the start of a file; probing a large non-audio file
-// to FFmpeg's default megabyte would hold the GUI thread for some 50 ms.
+// to FFmpeg's default megabyte would hold the caller of open for some 50 ms.
 constexpr int kFormatProbeBytes = 32 * 1024;
 // What stream-info may read to fill in the codec parameters.
 constexpr int64_t kStreamProbeBytes = 256 * 1024;

@@ -70,6 +70,16 @@ QString withRetries(const std::function<QString()>& attempt)
     return difference;
 }
 
+// Opens a recording, loops all of it and waits until it is half a second in.
+bool loopHalfASecondIn(PlaybackDevice& device, MediaChannel& channel, const std::string& path)
+{
+    if (!openDecoded(device, channel, path))
+        return false;
+    channel.sendMediaCommand("play myMP3 from 0");
+    channel.expectRestartAt(length(channel));
+    return waitUntil([&] { return position(channel) > 500; }, 3s);
+}
+
 } // namespace
 
 // The real device through a real sound server: what a desktop user's sound goes through.
@@ -184,10 +194,7 @@ private slots:
         const std::vector<int16_t> file = decodeToDeviceFormat(path);
         PlaybackDevice device;
         MediaChannel channel(device);
-        QVERIFY(openDecoded(device, channel, path));
-        channel.sendMediaCommand("play myMP3 from 0");
-        channel.expectRestartAt(length(channel));
-        QVERIFY(waitUntil([&] { return position(channel) > 500; }, 3s));
+        QVERIFY(loopHalfASecondIn(device, channel, path));
         for (int round = 0; round < 2; ++round) {
             server.kill();
             QElapsedTimer lost;
@@ -238,10 +245,7 @@ private slots:
         const std::vector<int16_t> file = decodeToDeviceFormat(path);
         PlaybackDevice device;
         MediaChannel channel(device);
-        QVERIFY(openDecoded(device, channel, path));
-        channel.sendMediaCommand("play myMP3 from 0");
-        channel.expectRestartAt(length(channel));
-        QVERIFY(waitUntil([&] { return position(channel) > 500; }, 3s));
+        QVERIFY(loopHalfASecondIn(device, channel, path));
 
         // What the poll tick does, on this thread's event loop, every 10 ms.
         QElapsedTimer sinceTick;

@@ -2,6 +2,7 @@
 
 #include "mainwindow/Form1.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
@@ -39,9 +40,14 @@ Program::Program(MediaChannel& media, ContentFolder content, Desktop& desktop)
     : media_(media), content_(content), desktop_(desktop),
       course_(media, std::move(content), [this] { showMainWindow(); })
 {
+    QCoreApplication::instance()->installEventFilter(&screenFit_);
 }
 
-Program::~Program() { delete mainWindow_.data(); }
+Program::~Program()
+{
+    delete mainWindow_.data();
+    QCoreApplication::instance()->removeEventFilter(&screenFit_);
+}
 
 void Program::showMainWindow()
 {

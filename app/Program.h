@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controls/ScreenFit.h"
 #include "desktop/Desktop.h"
 #include "lessons/LessonCourse.h"
 #include "mainwindow/Form1.h"
@@ -11,7 +12,7 @@
 namespace zupfomat {
 
 // The program's windows over its services: the main window, and the lesson course that can
-// bring the main window back once it was closed.
+// bring the main window back once it was closed. Each window fits the screen it shows on.
 class Program {
 public:
     Program(MediaChannel& media, ContentFolder content, Desktop& desktop);
@@ -23,6 +24,7 @@ public:
     LessonCourse& course() { return course_; }
 
 private:
+    ScreenFit screenFit_;
     MediaChannel& media_;
     ContentFolder content_;
     Desktop& desktop_;

@@ -31,8 +31,8 @@ struct ControlDesign {
     FontFace face;
     double pointSize;
     bool bold;
-    QColor text;        // invalid: the system's button-text colour
-    QColor background;  // invalid: transparent, or the kind's default
+    QColor text;        // invalid: "(default)", the design's black
+    QColor background;  // invalid: transparent, or the kind's default (white boxes, the grey face)
     bool visible;
     bool paintedButton; // a raised white button is painted under it in the background picture
     const char* picture = nullptr; // a design picture (Qt resource)

@@ -1,12 +1,13 @@
 #include "controls/Controls.h"
 #include "controls/PicturePrefetch.h"
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+
+#include <utility>
 
 namespace zupfomat {
 
@@ -106,6 +107,18 @@ void ShapeControl::paintEvent(QPaintEvent*)
 
 namespace {
 
+// The classic Windows scheme the designs were drawn in: black on white boxes and on a light grey
+// face (the one Form1's design gives its number box), white on dark blue for selected text (16:1).
+const QColor kDesignBlack(0, 0, 0);
+const QColor kDesignWhite(255, 255, 255);
+const QColor kDesignFace(240, 240, 240);
+const QColor kDesignGreyText(109, 109, 109); // what a disabled control writes with
+const QColor kDesignSelection(0, 0, 128);
+// The face's lighter and darker edges, for the frames a style draws.
+const QColor kDesignMidlight(227, 227, 227);
+const QColor kDesignShadow(160, 160, 160);
+const QColor kDesignDarkShadow(105, 105, 105);
+
 void setColours(QWidget* control, std::initializer_list<QPalette::ColorRole> roles, const QColor& colour)
 {
     QPalette palette = control->palette();
@@ -115,6 +128,42 @@ void setColours(QWidget* control, std::initializer_list<QPalette::ColorRole> rol
 }
 
 } // namespace
+
+QPalette designPalette()
+{
+    QPalette palette;
+    const std::pair<QPalette::ColorRole, QColor> colours[] = {
+        {QPalette::WindowText, kDesignBlack},
+        {QPalette::Text, kDesignBlack},
+        {QPalette::ButtonText, kDesignBlack},
+        {QPalette::ToolTipText, kDesignBlack},
+        {QPalette::PlaceholderText, kDesignGreyText},
+        {QPalette::Window, kDesignFace},
+        {QPalette::Button, kDesignFace},
+        {QPalette::AlternateBase, kDesignFace},
+        {QPalette::Base, kDesignWhite},
+        {QPalette::ToolTipBase, kDesignWhite},
+        {QPalette::Highlight, kDesignSelection},
+        {QPalette::HighlightedText, kDesignWhite},
+        {QPalette::BrightText, kDesignWhite},
+        {QPalette::Light, kDesignWhite},
+        {QPalette::Midlight, kDesignMidlight},
+        {QPalette::Mid, kDesignShadow},
+        {QPalette::Dark, kDesignShadow},
+        {QPalette::Shadow, kDesignDarkShadow},
+        {QPalette::Link, QColor(Qt::blue)},
+        {QPalette::LinkVisited, QColor(Qt::darkMagenta)},
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+        {QPalette::Accent, kDesignSelection},
+#endif
+    };
+    // Every role set in every group, so that no role falls back to the desktop's palette.
+    for (const auto& [role, colour] : colours)
+        palette.setColor(role, colour);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, kDesignGreyText);
+    return palette;
+}
 
 void setTextColour(QWidget* control, const QColor& colour)
 {
@@ -126,7 +175,7 @@ bool hasTextColour(const QWidget* control, const QColor& colour)
     return control->palette().color(QPalette::WindowText) == colour;
 }
 
-QColor idleColour() { return QApplication::palette().color(QPalette::ButtonText); }
+QColor idleColour() { return kDesignBlack; }
 
 void setBackColour(QWidget* control, const QColor& colour)
 {
@@ -150,6 +199,7 @@ void showNotice(QWidget* parent, const QString& title, const QString& text)
 {
     auto* message = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
     message->setObjectName(QStringLiteral("notice"));
+    message->setPalette(designPalette()); // a window of its own inherits nothing from its parent
     message->setAttribute(Qt::WA_DeleteOnClose);
     message->setWindowModality(Qt::WindowModal);
     message->open();

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QWidget>
 
 namespace zupfomat {
@@ -68,10 +69,15 @@ private:
     QColor colour_;
 };
 
+// The classic light Windows colours the window designs were drawn with: black captions, white
+// text boxes, a light grey face and dark blue behind selected text. Every control a design builds
+// and every message a window opens takes them, so a dark desktop theme never reaches the windows.
+QPalette designPalette();
+
 // Text colours that serve as state flags.
 void setTextColour(QWidget* control, const QColor& colour);
 bool hasTextColour(const QWidget* control, const QColor& colour);
-QColor idleColour(); // the desktop's button-text colour
+QColor idleColour(); // the design's caption colour, black
 void setBackColour(QWidget* control, const QColor& colour);
 QColor backColour(const QWidget* control);
 

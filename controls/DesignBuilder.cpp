@@ -16,8 +16,6 @@ QWidget* makeLabel(QWidget* parent, const ControlDesign& row)
     auto* label = new ClickLabel(parent);
     label->setText(row.caption);
     label->setWordWrap(true); // a label wraps its caption within its width, as designed
-    if (row.kind != ControlKind::Label)
-        setBackColour(label, row.background.isValid() ? row.background : QColor(Qt::white));
     if (row.kind == ControlKind::BorderedLabel) {
         label->setFrameShape(QFrame::Box);
         label->setLineWidth(1);
@@ -35,15 +33,10 @@ QWidget* makeControl(QWidget* parent, const ControlDesign& row)
     case ControlKind::TextBox: {
         auto* box = new NumberBox(parent);
         box->setText(row.caption);
-        if (row.background.isValid())
-            setBackColour(box, row.background);
         return box;
     }
-    case ControlKind::PictureBox: {
-        auto* box = new SheetBox(parent);
-        setBackColour(box, row.background.isValid() ? row.background : QColor(Qt::white));
-        return box;
-    }
+    case ControlKind::PictureBox:
+        return new SheetBox(parent);
     case ControlKind::Image:
     case ControlKind::StretchedImage: {
         auto* image = new ClickLabel(parent);
@@ -55,10 +48,6 @@ QWidget* makeControl(QWidget* parent, const ControlDesign& row)
     case ControlKind::PushButton: {
         auto* button = new QPushButton(row.caption, parent);
         button->setFocusPolicy(Qt::StrongFocus);
-        if (row.background.isValid())
-            button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid #404040; }"
-                                                 "QPushButton:pressed { border: 2px inset #404040; }")
-                                      .arg(row.background.name()));
         return button;
     }
     case ControlKind::RectangleShape:
@@ -70,6 +59,40 @@ QWidget* makeControl(QWidget* parent, const ControlDesign& row)
                                 row.text.isValid() ? row.text : QColor(Qt::black), parent);
     }
     return new QWidget(parent);
+}
+
+bool isShape(ControlKind kind)
+{
+    return kind == ControlKind::CircleShape || kind == ControlKind::RectangleShape || kind == ControlKind::Line;
+}
+
+// The colours a control was drawn with: its row's, and the design's own where the row says
+// "(default)". A control inherits nothing from the desktop's palette: a dark theme would write
+// white captions over the design's light pictures.
+void colourAsDesigned(QWidget* control, const ControlDesign& row)
+{
+    control->setPalette(designPalette());
+    switch (row.kind) {
+    case ControlKind::OpaqueLabel:
+    case ControlKind::BorderedLabel:
+    case ControlKind::PictureBox:
+        setBackColour(control, row.background.isValid() ? row.background : QColor(Qt::white));
+        break;
+    case ControlKind::TextBox: // white unless the design says otherwise, as the palette has it
+        if (row.background.isValid())
+            setBackColour(control, row.background);
+        break;
+    case ControlKind::PushButton:
+        if (row.background.isValid())
+            control->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid #404040; }"
+                                                  "QPushButton:pressed { border: 2px inset #404040; }")
+                                       .arg(row.background.name()));
+        break;
+    default:
+        break;
+    }
+    if (!isShape(row.kind)) // a shape paints in its own colour
+        setTextColour(control, row.text.isValid() ? row.text : idleColour());
 }
 
 } // namespace
@@ -107,8 +130,7 @@ QHash<QString, QWidget*> buildDesign(QWidget* parent, const std::vector<ControlD
             control->setProperty("index", row.index);
         control->setGeometry(row.rect);
         control->setFont(designFont(row));
-        if (row.kind != ControlKind::CircleShape && row.kind != ControlKind::RectangleShape && row.kind != ControlKind::Line)
-            setTextColour(control, row.text.isValid() ? row.text : idleColour());
+        colourAsDesigned(control, row);
         control->setVisible(row.visible);
         if (!controls.contains(control->objectName())) // a control array answers by its first element
             controls.insert(control->objectName(), control);

@@ -5,6 +5,7 @@
 
 #include <QCloseEvent>
 #include <QPushButton>
+#include <QShortcut>
 
 #include <cstring>
 
@@ -36,6 +37,16 @@ const Route kRoutes[] = {
     {5, "Command2", false, 4},
     {5, "Command3", false, kToMainWindow},
 };
+
+// The button of a page that leads back to the main window.
+const char* backButton(int page)
+{
+    for (const Route& route : kRoutes) {
+        if (route.page == page && route.target == kToMainWindow)
+            return route.button;
+    }
+    return nullptr;
+}
 
 } // namespace
 
@@ -91,12 +102,33 @@ void LessonCourse::showPage(int page)
                 follow(page, name);
         });
     }
+    addKeys(window);
     // Every page with a recording starts stopped, its own recording or another's silenced.
     if (hasRecording(page)) {
         media_.closeMedia();
         toggles_[size_t(page)] = 0;
     }
     window->showMaximized();
+}
+
+// F5 is the play button, Escape and Alt+Left (back, as in a browser) the way back to the main
+// window; each does what a click on its button does, and the button's tooltip names it.
+void LessonCourse::addKeys(LessonPage* window)
+{
+    const int page = window->page();
+    if (const char* play = lessonPageDesign(page).playButton) {
+        auto* key = new QShortcut(QKeySequence(Qt::Key_F5), window);
+        key->setAutoRepeat(false); // held down, it would start and stop by turns
+        connect(key, &QShortcut::activated, this, [this, page] { playToggle(page); });
+        window->button(play)->setToolTip(QStringLiteral("Abspielen und anhalten (F5)"));
+    }
+    const char* back = backButton(page);
+    for (const QKeyCombination combination : {QKeyCombination(Qt::Key_Escape), Qt::ALT | Qt::Key_Left}) {
+        auto* key = new QShortcut(QKeySequence(combination), window);
+        key->setAutoRepeat(false);
+        connect(key, &QShortcut::activated, this, [this, page, back] { follow(page, back); });
+    }
+    window->button(back)->setToolTip(QStringLiteral("Zur\u00fcck zur Zupfomat (Esc oder Alt+Links)"));
 }
 
 void LessonCourse::closePage(int page)

@@ -51,6 +51,7 @@ public:
 
 private:
     void follow(int page, const char* button);
+    void addKeys(LessonPage* window);
     void pageClosing(int page);
     static bool hasRecording(int page) { return page >= 1 && page <= 4; }
 

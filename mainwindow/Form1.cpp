@@ -82,6 +82,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
     timerexit_ = makeTimer(this, "Timerexit", kExitInterval);
 
     connectHandlers();
+    setUpKeyboard();
     startUp();
 }
 

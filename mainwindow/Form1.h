@@ -11,6 +11,7 @@
 
 #include <cstdint>
 
+class QFocusFrame;
 class QLabel;
 class QTimer;
 
@@ -55,6 +56,7 @@ public:
 
     void showRiffs();
     void showExercises();
+    void switchRiffsAndExercises();
     void nextSheet();
     void previousSheet();
     void goTo();
@@ -94,10 +96,12 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void startUp();
     void connectHandlers();
+    void setUpKeyboard();
     void setBackgroundPicture(const QString& path);
     QString sheetRecordingPath() const;
     void openAndPlay(const QString& path);
@@ -156,6 +160,7 @@ private:
     QTimer* timer1_ = nullptr;
     QTimer* timer4_ = nullptr;
     QTimer* timerexit_ = nullptr;
+    QFocusFrame* sheetFocusFrame_ = nullptr;
 };
 
 } // namespace zupfomat

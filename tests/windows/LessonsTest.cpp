@@ -12,6 +12,7 @@ using Commands = std::vector<std::string>;
 namespace {
 
 const char* const kPlayButton[5] = {nullptr, "Command2", "Command1", "Command2", "Command1"};
+const char* const kBackButton[6] = {nullptr, "Command1", "Command3", "Command1", "Command3", "Command3"}; // "Zurück zur Zupfomat"
 const char* const kRecording[5] = {nullptr, "pent moll cells exercise.mp3", "pent moll cells beispiel.mp3",
                                    "pent dur cells exercise.mp3", "pent dur cells beispiel.mp3"};
 
@@ -20,6 +21,15 @@ void press(LessonCourse& course, int page, const char* button)
     LessonPage* window = course.openPage(page);
     QVERIFY2(window, qPrintable(QStringLiteral("page %1 is not open").arg(page)));
     QTest::mouseClick(window->button(button), Qt::LeftButton);
+}
+
+// A key pressed where the page has its focus.
+void pressKey(LessonCourse& course, int page, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    LessonPage* window = course.openPage(page);
+    QVERIFY2(window, qPrintable(QStringLiteral("page %1 is not open").arg(page)));
+    QVERIFY(QTest::qWaitForWindowActive(window)); // a page's keys work where it is the active window
+    QTest::keyClick(window->focusWidget() ? window->focusWidget() : window, key, modifiers);
 }
 
 std::vector<int> openPages(const LessonCourse& course)
@@ -147,6 +157,71 @@ private slots:
             QCOMPARE(h.course.openPage(shown)->windowTitle(), QStringLiteral("Form%1").arg(shown + 2));
             h.course.closePage(shown);
         }
+    }
+
+    void f5IsThePlayButton_data() { playStopPlayOnEveryPage_data(); }
+
+    void f5IsThePlayButton()
+    {
+        QFETCH(int, page);
+        Form1Harness h;
+        h.course.showPage(page);
+        QPushButton* play = h.course.openPage(page)->button(kPlayButton[page]);
+        h.device.take();
+        pressKey(h.course, page, Qt::Key_F5);
+        const Commands started = {"close myMP3", h.openOf(QStringLiteral("wma/") + kRecording[page]), "play myMP3 from 0"};
+        QCOMPARE(h.device.take(), started);
+        QCOMPARE(play->text(), QStringLiteral("Stop"));
+        pressKey(h.course, page, Qt::Key_F5);
+        QCOMPARE(h.device.take(), Commands{"close myMP3"});
+        QCOMPARE(play->text(), QStringLiteral("Play"));
+        QCOMPARE(h.returnsToMainWindow, 0);
+        QVERIFY(play->toolTip().endsWith(QStringLiteral("(F5)")));
+        h.course.closePage(page);
+    }
+
+    void backKeysLeadToTheMainWindow_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        for (int page = 1; page <= 5; ++page) {
+            QTest::newRow(qPrintable(QStringLiteral("page %1, Escape").arg(page))) << page << int(Qt::Key_Escape) << int(Qt::NoModifier);
+            QTest::newRow(qPrintable(QStringLiteral("page %1, Alt+Left").arg(page))) << page << int(Qt::Key_Left) << int(Qt::AltModifier);
+        }
+    }
+
+    // The key does what "Zurück zur Zupfomat" does: the same commands, the page closed, the
+    // main window asked for; the button's tooltip names the keys.
+    void backKeysLeadToTheMainWindow()
+    {
+        QFETCH(int, page);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        Commands clicked;
+        QString tip;
+        {
+            Form1Harness h;
+            h.course.showPage(page);
+            if (page <= 4)
+                press(h.course, page, kPlayButton[page]);
+            tip = h.course.openPage(page)->button(kBackButton[page])->toolTip();
+            h.device.take();
+            press(h.course, page, kBackButton[page]);
+            clicked = h.device.take();
+        }
+        Form1Harness h;
+        h.course.showPage(page);
+        if (page <= 4)
+            press(h.course, page, kPlayButton[page]);
+        h.device.take();
+        pressKey(h.course, page, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(h.device.take(), clicked);
+        QCOMPARE(openPages(h.course), std::vector<int>{});
+        QCOMPARE(h.returnsToMainWindow, 1);
+        if (page <= 4)
+            QVERIFY(!h.device.isOpen());
+        QVERIFY(tip.contains(QStringLiteral("Esc")) && tip.contains(QStringLiteral("Alt+Links")));
     }
 
     void theLessonLinkSilencesARhythm_data()

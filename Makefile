@@ -4,34 +4,64 @@ JOBS ?= $(shell nproc)
 BUILD := build
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-PACKAGES := cmake g++ make pkg-config qt6-base-dev \
+# What building and running need: the compiler, Qt, the FFmpeg and SDL2 headers (the libraries
+# are loaded at run time), what the demo content generator renders with (FluidSynth and its
+# General MIDI sounds, giflib, the notation font), the fonts the windows ask for by name, and
+# XCB for the start-up benchmark, which is built with the rest.
+BUILD_PACKAGES := cmake g++ make pkg-config qt6-base-dev \
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsdl2-dev \
   libfluidsynth-dev libjack-jackd2-dev fluid-soundfont-gm libgif-dev libfontconfig-dev libxcb1-dev libxcb-damage0-dev \
-  fonts-liberation fonts-comic-neue fonts-freefont-ttf \
-  xvfb imagemagick xdotool pulseaudio pulseaudio-utils clang ffmpeg \
-  dpkg-dev file desktop-file-utils appstream lintian
+  fonts-liberation fonts-comic-neue fonts-freefont-ttf
 
-.PHONY: deps bench-deps build content run test test-asan tsan fuzz fuzz-build fuzz-smoke bench package install clean
+# What the Debian package is made with: dpkg-shlibdeps, and file, with which CPack finds the executables.
+PACKAGING_PACKAGES := dpkg-dev file
 
-# Installs what is missing of a package list (with sudo when not root); never removes anything.
-define install_missing
-	@missing=$$(for p in $(1); do \
-	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
-	if [ -n "$$missing" ]; then \
-	    echo "installing:" $$missing; \
-	    $(SUDO) apt-get update && \
-	    $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y $$missing; \
-	fi
-endef
+# The sound server the tests start a private copy of. A desktop whose sound is PipeWire's keeps
+# it: pulseaudio would conflict with pipewire-audio and take the desktop's sound away with it,
+# so there the tests run PipeWire's pulse server with WirePlumber instead. HAS_PIPEWIRE_PULSE=yes
+# or =no shows what either machine would be given.
+HAS_PIPEWIRE_PULSE ?= $(shell dpkg-query -W -f='$${Status}\n' pipewire-pulse 2>/dev/null | grep -q 'install ok installed' && echo yes)
+ifeq ($(HAS_PIPEWIRE_PULSE),yes)
+SOUND_SERVER_PACKAGES := pipewire pipewire-pulse wireplumber pulseaudio-utils
+else
+SOUND_SERVER_PACKAGES := pulseaudio pulseaudio-utils
+endif
 
-deps:
-	$(call install_missing,$(PACKAGES))
+# What the tests use besides: an X server, a window manager and the X tools that read its frames,
+# screenshots, real clicks, clang for the fuzz targets, the ffmpeg tool as a second loudness
+# meter, and the package checkers.
+TEST_PACKAGES := $(PACKAGING_PACKAGES) $(SOUND_SERVER_PACKAGES) \
+  xvfb openbox x11-utils imagemagick xdotool clang ffmpeg desktop-file-utils appstream lintian
 
 # What the benchmarks compare the program with.
 BENCH_PACKAGES := mpv
 
+.PHONY: deps test-deps package-deps bench-deps build content run test test-asan tsan fuzz fuzz-build fuzz-smoke bench package install clean
+
+# Installs what is missing of a package list (with sudo when not root). apt-get is told never
+# to remove a package: where one would have to go, it stops instead.
+define install_missing
+	@packages="$(strip $(1))"; \
+	missing=$$(for p in $$packages; do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	    echo "installing:" $$missing; \
+	    $(SUDO) apt-get update && \
+	    $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-remove $$missing; \
+	fi
+endef
+
+deps:
+	$(call install_missing,$(BUILD_PACKAGES))
+
+test-deps:
+	$(call install_missing,$(BUILD_PACKAGES) $(TEST_PACKAGES))
+
+package-deps:
+	$(call install_missing,$(BUILD_PACKAGES) $(PACKAGING_PACKAGES))
+
 bench-deps:
-	$(call install_missing,$(BENCH_PACKAGES))
+	$(call install_missing,$(BUILD_PACKAGES) $(TEST_PACKAGES) $(BENCH_PACKAGES))
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -52,16 +82,17 @@ run: content
 	$(BUILD)/zupfomat
 
 # The Debian package (packaging/), $(BUILD)/zupfomat_<version>-1_<arch>.deb, with the content.
-package: content
+package: package-deps content
 	cd $(BUILD) && cpack --config CPackConfig.cmake
 
-# The same layout under PREFIX: the program and Data in lib/zupfomat, bin/zupfomat a link to it,
-# the menu entry, icons and AppStream data in share. DESTDIR is honoured.
+# The same layout under PREFIX: the program in lib/zupfomat, bin/zupfomat a link to it, the
+# content in share/zupfomat/Data with a link to it beside the program, the menu entry, icons and
+# AppStream data in share. DESTDIR is honoured.
 PREFIX ?= /usr/local
 install: content
 	$(SUDO) env DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX) --strip
 
-test: build content
+test: test-deps build content
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 	$(MAKE) test-asan
 	$(MAKE) fuzz-smoke
@@ -83,7 +114,7 @@ FUZZ_TARGETS := command answer file
 FUZZ_SMOKE_RUNS := command=20000 answer=50000 file=400
 FUZZ_SECONDS ?= 300
 
-fuzz-build: build
+fuzz-build: test-deps build
 	$(BUILD)/fuzz_seeds build-fuzz/seeds
 	cmake -S fuzz -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build build-fuzz -j$(JOBS)
@@ -111,8 +142,8 @@ bench: content bench-deps
 	$(BUILD)/bench_loop
 	$(BUILD)/bench_sound_server
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench_window
-	xvfb-run -a $(BUILD)/bench_window
-	xvfb-run -a $(BUILD)/bench_startup $(BUILD)/zupfomat $(BUILD)/bench_bare_window $(BUILD)/bench_first_play
+	xvfb-run -a -s "-screen 0 1920x1200x24" $(BUILD)/bench_window
+	xvfb-run -a -s "-screen 0 1920x1200x24" $(BUILD)/bench_startup $(BUILD)/zupfomat $(BUILD)/bench_bare_window $(BUILD)/bench_first_play
 
 clean:
 	rm -rf $(BUILD) build-asan build-tsan build-fuzz

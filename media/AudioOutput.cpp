@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -33,6 +34,25 @@ void silenceAlsa()
         return true; // the library stays loaded, so the handler stays in place
     }();
     (void)done;
+#endif
+}
+
+// The desktop's sound server lists the stream, and its mixer shows it, under the program's own
+// name and icon, as music (a server may route or duck streams by their role). SDL passes the
+// names on, and the role to PipeWire's own protocol; libpulse takes the icon and the role from
+// its environment variables, unless the user has set them, into the program's properties, which
+// its streams inherit. All are read when SDL connects, in SDL_InitSubSystem.
+void nameTheStream()
+{
+    constexpr const char* kName = "Zupfomat";
+    sdlLibrary()->SDL_SetHint(SDL_HINT_APP_NAME, kName);
+    sdlLibrary()->SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, kName);
+    sdlLibrary()->SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, kName);
+    sdlLibrary()->SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "music");
+#ifndef _WIN32
+    // Without overwriting: once the variables are there, this changes the environment no more.
+    setenv("PULSE_PROP_application.icon_name", "de.zupfomat.Zupfomat", 0);
+    setenv("PULSE_PROP_media.role", "music", 0);
 #endif
 }
 
@@ -220,6 +240,7 @@ private:
             return false; // SDL cannot load: the null output keeps time
         sdlLibrary()->SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         sdlLibrary()->SDL_SetHint(SDL_HINT_AUDIODRIVER, driver); // SDL_AUDIODRIVER, where set, still decides
+        nameTheStream();
         sdlLibrary()->SDL_SetMainReady();
         silenceAlsa();
         if (sdlLibrary()->SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)

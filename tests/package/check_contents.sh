@@ -1,7 +1,7 @@
 #!/bin/bash
 # The Debian package against what it must hold: its control fields, every installed file with
 # the whole Data tree of the build, icons that are the design's pixels, desktop entry and
-# AppStream data that validate, and no lintian error.
+# AppStream data that validate, the licence wherever it is named, and no lintian error.
 # Usage: check_contents.sh DEB-FOLDER BUILD-DATA SOURCE-DIR
 set -u
 deb_dir=$1 data=$2 source=$3
@@ -36,6 +36,9 @@ has() { grep -qxF "$1" <<<"$paths" || fail "package lacks $1"; }
 grep -qxP 'l\S+\t0\t/usr/bin/zupfomat -> \.\./lib/zupfomat/zupfomat' "$work/list" ||
   fail "/usr/bin/zupfomat is not a link to ../lib/zupfomat/zupfomat: $(grep '/usr/bin/zupfomat' "$work/list")"
 grep -qxP -- '-rwxr-xr-x\t\d+\t/usr/lib/zupfomat/zupfomat' "$work/list" || fail "/usr/lib/zupfomat/zupfomat is not an executable"
+# The content is data for every architecture; the program finds it beside itself through a link.
+grep -qxP 'l\S+\t0\t/usr/lib/zupfomat/Data -> \.\./\.\./share/zupfomat/Data' "$work/list" ||
+  fail "/usr/lib/zupfomat/Data is not a link to ../../share/zupfomat/Data: $(grep '/usr/lib/zupfomat/Data' "$work/list" | head -3)"
 has /usr/share/applications/$id.desktop
 has /usr/share/metainfo/$id.metainfo.xml
 for size in 32 48 64 128 256; do has /usr/share/icons/hicolor/${size}x$size/apps/$id.png; done
@@ -45,7 +48,7 @@ has /usr/share/man/man1/zupfomat.1.gz
 
 # The Data tree, file for file and byte count for byte count, without the build's marker.
 (cd "$data" && find . -type f ! -name .complete -printf '%P\t%s\n' | LC_ALL=C sort) >"$work/built"
-awk -F'\t' '$1 ~ /^-/ && sub("^/usr/lib/zupfomat/Data/", "", $3) { print $3 "\t" $2 }' "$work/list" |
+awk -F'\t' '$1 ~ /^-/ && sub("^/usr/share/zupfomat/Data/", "", $3) { print $3 "\t" $2 }' "$work/list" |
   LC_ALL=C sort >"$work/packed"
 [ -s "$work/built" ] || fail "no content in $data"
 diff "$work/built" "$work/packed" >"$work/data.diff" || fail "Data differs from $data (< built, > packed):
@@ -70,6 +73,25 @@ grep -qx 'Categories=AudioVideo;Audio;Music;Education;' "$work/root/usr/share/ap
   fail "desktop entry categories"
 appstreamcli validate --no-net "$work/root/usr/share/metainfo/$id.metainfo.xml" || fail "appstreamcli validate"
 appstreamcli validate-tree --no-net "$work/root" || fail "appstreamcli validate-tree"
+
+# GPL-3.0-or-later, named alike in the copyright file (machine-readable, pointing to Debian's
+# copy of the licence), the software-centre data, the manual page and the source's LICENSE.
+copyright=$work/root/usr/share/doc/zupfomat/copyright
+head -1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fail "the copyright file is not machine-readable: $(head -1 "$copyright")"
+awk '/^Files: \*$/ { files = 1; next } files && /^License:/ { print; exit }' "$copyright" | grep -qx 'License: GPL-3.0+' ||
+  fail "the copyright file does not give Files: * the licence GPL-3.0+"
+grep -q '/usr/share/common-licenses/GPL-3' "$copyright" || fail "the copyright file does not point to /usr/share/common-licenses/GPL-3"
+grep -qi 'proprietary\|all rights reserved' "$copyright" && fail "the copyright file still reserves rights"
+grep -qx '  <project_license>GPL-3.0-or-later</project_license>' "$work/root/usr/share/metainfo/$id.metainfo.xml" ||
+  fail "AppStream project_license: $(grep project_license "$work/root/usr/share/metainfo/$id.metainfo.xml")"
+cmp -s "$source/LICENSE" /usr/share/common-licenses/GPL-3 || fail "LICENSE is not the GPL version 3"
+
+# The manual page names the options the program answers without a window.
+man_text=$(zcat "$work/root/usr/share/man/man1/zupfomat.1.gz")
+for option in '\-\-help' '\-\-version'; do
+  grep -qF -- "$option" <<<"$man_text" || fail "the manual page does not list $option"
+done
 
 # Debian's own checks: an error or a warning fails; one accepted for a reason is overridden in
 # packaging/lintian-overrides.

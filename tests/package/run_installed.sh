@@ -3,6 +3,7 @@
 # /usr/bin/zupfomat link from another working directory on a private X server. The main window
 # must show riff 1's sheet from the packaged Data, and a click on PLAY must play riff1.wma,
 # which SDL's disk driver writes into a file that bench_loop --map finds in the recording.
+# Before that, --help and --version must answer on the terminal without any display.
 # Usage: run_installed.sh DEB-FOLDER BENCH-LOOP
 set -u
 timeout_s=60
@@ -15,15 +16,38 @@ if [ "${1:-}" != --inside ]; then
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
   dpkg-deb -x "${debs[0]}" "$work/root" || exit 1
+  version=$(dpkg-deb -f "${debs[0]}" Version) version=${version%-*}
+  # No display at all: a program that made its application first would end with an error.
+  answer() { env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb timeout 10 "$work/root/usr/bin/zupfomat" "$@" 2>&1; }
+  help=$(answer --help) || { echo "FAIL: zupfomat --help ended with $?: $help"; exit 1; }
+  for expected in "Zupfomat $version" --help --version Data; do
+    grep -qF -- "$expected" <<<"$help" || { echo "FAIL: zupfomat --help does not mention $expected:"; echo "$help"; exit 1; }
+  done
+  version_text=$(answer --version) || { echo "FAIL: zupfomat --version ended with $?: $version_text"; exit 1; }
+  head -1 <<<"$version_text" | grep -qx "Zupfomat $version" &&
+    grep -qF GPL-3.0-or-later <<<"$version_text" ||
+    { echo "FAIL: zupfomat --version does not say Zupfomat $version under GPL-3.0-or-later:"; echo "$version_text"; exit 1; }
+  echo "--help and --version answer without a display"
+  # A private X server on a display number it picks itself (-displayfd) and writes out once it
+  # takes connections: xvfb-run -a can hand two servers started at once the same number.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+  xvfb=$!
+  trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$work"' EXIT
+  for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    kill -0 "$xvfb" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -s "$work/display" ] || { echo "FAIL: Xvfb did not start:"; cat "$work/xvfb.log"; exit 1; }
   mkdir "$work/elsewhere"
   cd "$work/elsewhere" || exit 1
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$self" --inside "$work" "$bench_loop"
+  DISPLAY=:$(head -1 "$work/display") "$self" --inside "$work" "$bench_loop"
   exit
 fi
 
 work=$2 bench_loop=$3
 root=$work/root
-data=$root/usr/lib/zupfomat/Data
+data=$root/usr/share/zupfomat/Data
 sound=$work/sound.raw
 fail() { echo "FAIL: $*"; echo "--- program output:"; cat "$work/program.log"; exit 1; }
 # Runs a check every half second until it passes or the time is up.
@@ -67,7 +91,13 @@ xdotool mousemove --window "$window" 289 482 click 1
 enough_sound() { [ "$(loud_bytes)" -gt 352800 ]; }
 poll enough_sound || fail "no sound within $timeout_s s of clicking PLAY ($(loud_bytes) non-zero bytes)"
 
-map=$("$bench_loop" --map "$sound" "$data/wma/riff1.wma")
+# Judged from the first sound on: the recording begins anywhere in an output buffer, and a
+# half-second probe that held the silence before it and its start side by side would be found
+# nowhere in the recording.
+first_byte=$(LC_ALL=C cmp "$sound" /dev/zero 2>/dev/null | sed -n 's/.* differ: [a-z]* \([0-9]*\),.*/\1/p')
+[ -n "$first_byte" ] || fail "the capture is silent"
+tail -c +$(( (first_byte - 1) / 4 * 4 + 1 )) "$sound" >"$work/heard.raw"
+map=$("$bench_loop" --map "$work/heard.raw" "$data/wma/riff1.wma")
 heard=$(grep -c 'recording at' <<<"$map")
 echo "$map" | head -8
 [ "$heard" -ge 2 ] || fail "the sound is not riff1.wma:

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Set-up and everyday commands. `make run` and `make test` work on a fresh Debian 12 machine.
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)

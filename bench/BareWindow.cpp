@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The yardstick for start-up: a bare Qt window of the main window's size with as many labels,
 // and nothing else (no media, no pictures). With --text-boxes it also has the main window's
 // three text boxes (two of them hidden), which lay out their text, and so need the font

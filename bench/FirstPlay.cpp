@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_first_play [DELAY_MS] [--hold]
 //
 // The program as it starts (its windows over the real device), with PLAY of riff 1 given 300 ms

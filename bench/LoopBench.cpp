@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Usage: bench_loop [program folder] | bench_loop --capture OUTPUT.raw RECORDING DIVISOR (0: lead 0)
 //        | bench_loop --map OUTPUT.raw RECORDING
 // Every recording of the pack looped through the real device into SDL's disk driver, as the

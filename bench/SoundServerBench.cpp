@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real device through a private PulseAudio server: how soon "play" is heard at the sink,
 // and how the device fares when the server goes away and comes back.
 #include "bench/BenchStats.h"

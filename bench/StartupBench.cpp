@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // bench_startup PROGRAM BARE FIRST_PLAY [RUNS] (under an X server, e.g. xvfb-run -a)
 //
 // Starts the program and the bare Qt window alternately, RUNS times each (twenty unless given:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "content/Pictures.h"
 
 #include "mainwindow/Form1Design.h"

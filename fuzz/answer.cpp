@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any answer text read as a number: no crash, and a plain decimal reads as itself.
 #include "fuzz/FuzzContract.h"
 #include "media/MediaChannel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command texts, whatever they hold, through the real device (null output): every answer is
 // "" or a non-negative decimal, and the device stays usable.
 #include "fuzz/FuzzContract.h"

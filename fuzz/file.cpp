@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any file a user may drop in, through the real device (null output): open, status, play,
 // status, close. It opens quickly or fails silently, answers only lengths, decodes to a length
 // that is what was decoded and no longer than the cap, and never takes more memory than that.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // FFmpeg and SDL2 are loaded when the first recording opens (or by the device's warm-up once the window

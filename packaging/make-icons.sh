@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws the menu icons from the 32x32 design icon. The design is pixel art, so the larger
 # sizes are whole-number enlargements of its pixels; 48 (one and a half) is enlarged three
 # times and then halved with a box filter, which softens the edges evenly instead of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The riffs and exercises read as a course: every piece its own music, playable by a hand of four
 // fingers, riffs in a stated key that end on its tonic at a tempo a drum loop plays, exercises
 // at metronome marks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every recording of the pack beside the program plays at one loudness, read as FFmpeg's ebur128
 // filter reads it: -16 LUFS within 1 LU, true peak under -1 dBTP.
 #include <QtTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the fuzz targets' seed inputs into a folder: small recordings of every kind the
 // program plays, and command and answer texts of every form it sends and reads.
 #include "tests/support/TestMedia.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "controls/DesignBuilder.h"
 #include "mainwindow/Form1.h"
 #include "mainwindow/Form1Design.h"

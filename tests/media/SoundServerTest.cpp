@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/LoopPoint.h"
 #include "media/MediaChannel.h"
 #include "media/PlaybackDevice.h"

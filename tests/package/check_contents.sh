@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package against what it must hold: its control fields, every installed file with
 # the whole Data tree of the build, icons that are the design's pixels, desktop entry and
 # AppStream data that validate, the licence wherever it is named, and no lintian error.

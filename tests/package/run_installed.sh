@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The package as installed: unpacked into a root of its own and started through its
 # /usr/bin/zupfomat link from another working directory on a private X server. The main window
 # must show riff 1's sheet from the packaged Data, and a click on PLAY must play riff1.wma,

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The set-up leaves the machine's own packages alone: `make run` asks only for what building and
 # running need, `make test` adds the test tools, every install is told to remove nothing, and on
 # a desktop whose sound is PipeWire's (pipewire-audio) what the tests ask for takes no package

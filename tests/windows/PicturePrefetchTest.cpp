@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures decoded ahead of the step that shows them are the files' pictures at that step.
 #include "controls/PicturePrefetch.h"
 #include "tests/support/TempFolder.h"

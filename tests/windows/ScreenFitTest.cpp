@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clicks go to the window at the control's place, as a user's do: a control left out of view by
 // its scroll area is missed there.
 #define QTEST_QPA_MOUSE_HANDLING

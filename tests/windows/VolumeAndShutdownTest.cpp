@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "helpwindow/Form2.h"
 #include "tests/mainwindow/Form1Harness.h"
 

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Every window on small screens and at 150 % scaling, used as a user would on a private X server
 # with a window manager: 1024x600, 1366x768, and 1920x1080 at QT_SCALE_FACTOR=1.5. Each
 # window's frame must lie on the screen, and "?" on the main window and "Zurück zur Zupfomat" on

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/Program.h"
 #include "tests/mainwindow/Form1Harness.h"
+#include "tests/support/LessonRoutes.h"
 
 #include <QPushButton>
 #include <QTimer>
@@ -118,25 +119,7 @@ private slots:
         h.course.closePage(page);
     }
 
-    void navigation_data()
-    {
-        QTest::addColumn<int>("page");
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<int>("shown"); // 0: back to the main window
-        QTest::newRow("1 Beispiel") << 1 << "Command3" << 2;
-        QTest::newRow("1 Zurück zur Zupfomat") << 1 << "Command1" << 0;
-        QTest::newRow("2 Zurück") << 2 << "Command2" << 1;
-        QTest::newRow("2 Weiter") << 2 << "Command4" << 3;
-        QTest::newRow("2 Zurück zur Zupfomat") << 2 << "Command3" << 0;
-        QTest::newRow("3 Beispiel") << 3 << "Command3" << 4;
-        QTest::newRow("3 Zurück zur Zupfomat") << 3 << "Command1" << 0;
-        QTest::newRow("4 Zurück") << 4 << "Command2" << 3;
-        QTest::newRow("4 Moll") << 4 << "Command4" << 1;
-        QTest::newRow("4 Weiter") << 4 << "Command5" << 5;
-        QTest::newRow("4 Zurück zur Zupfomat") << 4 << "Command3" << 0;
-        QTest::newRow("5 Zurück") << 5 << "Command2" << 4;
-        QTest::newRow("5 Zurück zur Zupfomat") << 5 << "Command3" << 0;
-    }
+    void navigation_data() { addLessonButtonRows(PlayButtons::Left); }
 
     // Which page opens, which closes, and that a recording of the page left is silenced.
     void navigation()

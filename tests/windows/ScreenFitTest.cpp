@@ -20,6 +20,8 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QTemporaryDir>
+#include "tests/support/LessonRoutes.h"
+
 #include <QtTest>
 
 #include <algorithm>
@@ -272,29 +274,7 @@ private slots:
         checkEveryControlReachable(window, lessonPageDesign(page).controls);
     }
 
-    void lessonButtonsWorkOnASmallScreen_data()
-    {
-        QTest::addColumn<int>("page");
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<int>("shown"); // 0: back to the main window, -1: the page's recording plays
-        QTest::newRow("1 Play") << 1 << "Command2" << -1;
-        QTest::newRow("1 Beispiel") << 1 << "Command3" << 2;
-        QTest::newRow("1 Zurück zur Zupfomat") << 1 << "Command1" << 0;
-        QTest::newRow("2 Play") << 2 << "Command1" << -1;
-        QTest::newRow("2 Zurück") << 2 << "Command2" << 1;
-        QTest::newRow("2 Weiter") << 2 << "Command4" << 3;
-        QTest::newRow("2 Zurück zur Zupfomat") << 2 << "Command3" << 0;
-        QTest::newRow("3 Play") << 3 << "Command2" << -1;
-        QTest::newRow("3 Beispiel") << 3 << "Command3" << 4;
-        QTest::newRow("3 Zurück zur Zupfomat") << 3 << "Command1" << 0;
-        QTest::newRow("4 Play") << 4 << "Command1" << -1;
-        QTest::newRow("4 Zurück") << 4 << "Command2" << 3;
-        QTest::newRow("4 Moll") << 4 << "Command4" << 1;
-        QTest::newRow("4 Weiter") << 4 << "Command5" << 5;
-        QTest::newRow("4 Zurück zur Zupfomat") << 4 << "Command3" << 0;
-        QTest::newRow("5 Zurück") << 5 << "Command2" << 4;
-        QTest::newRow("5 Zurück zur Zupfomat") << 5 << "Command3" << 0;
-    }
+    void lessonButtonsWorkOnASmallScreen_data() { addLessonButtonRows(PlayButtons::Included); }
 
     void lessonButtonsWorkOnASmallScreen()
     {

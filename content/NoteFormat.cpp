@@ -202,6 +202,12 @@ void parseHeader(Score& score, const std::string& key, const std::string& value,
         if (value != "shuffle" && value != "straight")
             throw Fail{valueColumn, "feel must be shuffle or straight"};
         score.shuffle = value == "shuffle";
+    } else if (key == "level") {
+        if (!allDigits(value) || value.size() > 2 || std::stoi(value) < 1 || std::stoi(value) > kTopLevel)
+            throw Fail{valueColumn, "level must be 1 to " + std::to_string(kTopLevel)};
+        score.level = std::stoi(value);
+    } else if (key == "focus") {
+        score.focus = value;
     } else {
         throw Fail{1, "unknown key '" + key + "'"};
     }

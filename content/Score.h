@@ -41,8 +41,13 @@ struct Event {
 // An exercise's slow recording runs at this share of its tempo unless its notes name one.
 inline constexpr double kDefaultSlowShare = 0.6;
 
+// The course's levels run from 1 to this.
+inline constexpr int kTopLevel = 10;
+
 struct Score {
     std::string title;
+    int level = 0;      // "level: 3": where the piece stands in the course; 0 for none
+    std::string focus;  // "focus: Hammer-on und Pull-off": the technique the piece practises, in German
     int tempo = 100; // quarter notes a minute
     int slowTempo = 0; // "slow: 60": the slow recording's tempo; 0 for the default share
     std::string key;   // "E minor", "A major": the key the piece states; empty for none

@@ -5,12 +5,12 @@ JOBS ?= $(shell nproc)
 BUILD := build
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-# What building and running need: the compiler, Qt, the FFmpeg and SDL2 headers (the libraries
+# What building and running need: the compiler, Qt, the FFmpeg, SDL2 and Rubber Band headers (the libraries
 # are loaded at run time), what the demo content generator renders with (FluidSynth and its
 # General MIDI sounds, giflib, the notation font), the fonts the windows ask for by name, and
 # XCB for the start-up benchmark, which is built with the rest.
 BUILD_PACKAGES := cmake g++ make pkg-config qt6-base-dev \
-  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsdl2-dev \
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsdl2-dev librubberband-dev \
   libfluidsynth-dev libjack-jackd2-dev fluid-soundfont-gm libgif-dev libfontconfig-dev libxcb1-dev libxcb-damage0-dev \
   fonts-liberation fonts-comic-neue fonts-freefont-ttf
 
@@ -34,8 +34,8 @@ endif
 TEST_PACKAGES := $(PACKAGING_PACKAGES) $(SOUND_SERVER_PACKAGES) \
   xvfb openbox x11-utils imagemagick xdotool clang ffmpeg desktop-file-utils appstream lintian
 
-# What the benchmarks compare the program with.
-BENCH_PACKAGES := mpv
+# What the benchmarks compare the program with: a player, and Rubber Band's own command-line tool.
+BENCH_PACKAGES := mpv rubberband-cli
 
 .PHONY: deps test-deps package-deps bench-deps build content run test test-asan tsan fuzz fuzz-build fuzz-smoke bench package install clean
 

@@ -30,6 +30,8 @@ public:
     // Tells the device the position at which the next restart is due, so it can loop
     // without the gap a poll would leave. Not a command: the commands stay as they are.
     void expectRestartAt(int64_t pointMs) { device_.setLoopPoint(pointMs); }
+    // Everything plays at this tempo from now on, the pitch kept (kTempoMin to kTempoMax percent).
+    void setTempo(int percent) { device_.setTempo(percent); }
     // The window is on screen: the device may load what it needs for the first open.
     void prepare() { device_.prepare(); }
 

@@ -18,6 +18,7 @@ struct Handles {
     void* avutil = nullptr;
     void* swresample = nullptr;
     void* sdl = nullptr;
+    void* rubberband = nullptr;
 };
 
 void* open(const char* soname)
@@ -58,6 +59,16 @@ SdlCalls* loadSdl()
     return all ? &calls : nullptr;
 }
 
+RubberBandCalls* loadRubberBand()
+{
+    static RubberBandCalls calls;
+    Handles h;
+    h.rubberband = open("librubberband.so.2");
+    bool all = true;
+    ZUPFOMAT_RUBBERBAND_CALLS(ZUPFOMAT_BIND)
+    return all ? &calls : nullptr;
+}
+
 #undef ZUPFOMAT_BIND
 
 } // namespace
@@ -65,6 +76,12 @@ SdlCalls* loadSdl()
 const FFmpegCalls* ffmpegLibrary()
 {
     static const FFmpegCalls* const calls = loadFFmpeg(); // thread-safe, once
+    return calls;
+}
+
+const RubberBandCalls* rubberBandLibrary()
+{
+    static const RubberBandCalls* const calls = loadRubberBand();
     return calls;
 }
 

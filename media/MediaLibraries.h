@@ -12,6 +12,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libswresample/swresample.h>
 }
+#include <rubberband/rubberband-c.h>
 #ifndef SDL_MAIN_HANDLED
 #define SDL_MAIN_HANDLED // the program has its own main
 #endif
@@ -38,6 +39,13 @@ namespace zupfomat {
     X(sdl, SDL_OpenAudioDevice) X(sdl, SDL_CloseAudioDevice) X(sdl, SDL_PauseAudioDevice)                    \
     X(sdl, SDL_GetAudioDeviceStatus) X(sdl, SDL_GetCurrentAudioDriver)
 
+#define ZUPFOMAT_RUBBERBAND_CALLS(X)                                                                       \
+    X(rubberband, rubberband_new) X(rubberband, rubberband_delete) X(rubberband, rubberband_reset)             \
+    X(rubberband, rubberband_set_time_ratio) X(rubberband, rubberband_get_preferred_start_pad)                 \
+    X(rubberband, rubberband_get_start_delay) X(rubberband, rubberband_get_samples_required)                  \
+    X(rubberband, rubberband_set_max_process_size) X(rubberband, rubberband_process)                          \
+    X(rubberband, rubberband_available) X(rubberband, rubberband_retrieve) X(rubberband, rubberband_get_engine_version)
+
 #define ZUPFOMAT_DECLARE_CALL(library, name) decltype(&::name) name = nullptr;
 
 struct FFmpegCalls {
@@ -48,11 +56,17 @@ struct SdlCalls {
     ZUPFOMAT_SDL_CALLS(ZUPFOMAT_DECLARE_CALL)
 };
 
+struct RubberBandCalls {
+    ZUPFOMAT_RUBBERBAND_CALLS(ZUPFOMAT_DECLARE_CALL)
+};
+
 #undef ZUPFOMAT_DECLARE_CALL
 
 // Loaded on the first call, once, from any thread; null when a library or a call is missing.
 const FFmpegCalls* ffmpegLibrary();
 const SdlCalls* sdlLibrary();
+// Rubber Band, the time-stretcher, loaded only when a tempo other than the recording's own is asked for.
+const RubberBandCalls* rubberBandLibrary();
 
 
 } // namespace zupfomat

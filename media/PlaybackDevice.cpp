@@ -5,6 +5,7 @@
 #include "media/MediaCommand.h"
 #include "media/MediaLibraries.h"
 #include "media/Recording.h"
+#include "media/TempoStretcher.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -158,6 +159,8 @@ PlaybackDevice::~PlaybackDevice()
 {
     if (warmUp_.joinable())
         warmUp_.join();
+    if (stretcherMaker_.joinable())
+        stretcherMaker_.join();
     output_.reset(); // no callback runs after this
     if (recording_)
         disposer_->dispose(std::move(recording_));
@@ -259,6 +262,20 @@ void PlaybackDevice::setLoopPoint(int64_t pointMs)
     loop_.store(tagged(serial_, frame), std::memory_order_release);
 }
 
+void PlaybackDevice::setTempo(int percent)
+{
+    percent = std::clamp(percent, kTempoMin, kTempoMax);
+    tempo_.store(percent, std::memory_order_relaxed);
+    std::lock_guard<std::mutex> guard(commandMutex_);
+    if (percent == kTempoNormal || stretcherMaker_.joinable())
+        return;
+    // Loading Rubber Band and setting up its state take milliseconds: not on the caller.
+    stretcherMaker_ = std::thread([this] {
+        stretcher_ = TempoStretcher::make();
+        stretcherReady_.store(stretcher_.get(), std::memory_order_release);
+    });
+}
+
 int64_t PlaybackDevice::lengthMs() const { return loopFramesToMs(recording_->lengthFrames()); }
 
 // Until the callback has taken up the latest open or play, that starts at 0.
@@ -281,11 +298,25 @@ void PlaybackDevice::fill(int16_t* out, int frames)
         consumed_ = 0;
         playing_ = cue->playing;
         awaitingFirstFrame_ = cue->playing;
+        stretching_ = false;
     }
     int64_t written = 0;
     if (cue->recording && playing_) {
         const uint64_t loop = loop_.load(std::memory_order_acquire);
-        written = pull(*cue->recording, sameCue(loop, heardSerial_) ? framesOf(loop) : 0, out, frames);
+        const int64_t loopFrame = sameCue(loop, heardSerial_) ? framesOf(loop) : 0;
+        const int tempo = tempo_.load(std::memory_order_relaxed);
+        TempoStretcher* stretcher = stretcherReady_.load(std::memory_order_acquire);
+        if (!stretching_ && tempo != kTempoNormal && stretcher)
+            engageStretcher(*stretcher, *cue->recording, tempo / double(kTempoNormal));
+        if (stretching_) {
+            stretcher->setSpeed(tempo / double(kTempoNormal));
+            written = pullStretched(*stretcher, *cue->recording, loopFrame, out, frames);
+        } else {
+            PullEnd end = PullEnd::MoreToCome;
+            written = pull(*cue->recording, loopFrame, out, frames, &end);
+            if (end == PullEnd::RecordingOver)
+                playing_ = false; // at the end: stays open, position = length
+        }
         if (written > 0 && awaitingFirstFrame_) {
             awaitingFirstFrame_ = false;
             firstFrameNs_.store(nowNs(), std::memory_order_relaxed);
@@ -294,7 +325,8 @@ void PlaybackDevice::fill(int16_t* out, int frames)
     }
     std::memset(out + written * AudioOutput::kChannels, 0,
                 size_t(frames - written) * AudioOutput::kChannels * sizeof(int16_t));
-    progress_.store(tagged(heardSerial_, consumed_), std::memory_order_release);
+    const int64_t heard = stretching_ ? int64_t(heardFrames_) : consumed_;
+    progress_.store(tagged(heardSerial_, heard), std::memory_order_release);
     fillEpoch_.fetch_add(1, std::memory_order_release); // even: outside
     const int64_t took = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - began).count();
     if (took > longestFillNs_.load(std::memory_order_relaxed))
@@ -306,39 +338,39 @@ void PlaybackDevice::fill(int16_t* out, int frames)
 // extra callback at the seam. A point already passed is left to the caller's restart.
 // A kLoopAtEnd point joins the end to the start untouched; one inside the recording may
 // fade its last few milliseconds (see kLoopDeclickFrames).
-int64_t PlaybackDevice::pull(const Recording& recording, int64_t loopFrame, int16_t* out, int frames)
+int64_t PlaybackDevice::pull(const Recording& recording, int64_t loopFrame, int16_t* out, int frames, PullEnd* end)
 {
     int64_t consumed = consumed_;
     int64_t written = 0;
     while (written < frames) {
         const bool complete = recording.complete(); // before the count, so a complete count is final
         const int64_t available = recording.decodedFrames();
-        int64_t end = available;
+        int64_t stop = available;
         bool splice = false;
         if (loopFrame > 0 && consumed <= loopFrame) {
             const int64_t loopEnd = complete ? std::min(loopFrame, available) : loopFrame;
             if (loopEnd <= available) {
-                end = loopEnd;
+                stop = loopEnd;
                 splice = true;
             }
         }
-        const int64_t count = std::clamp<int64_t>(end - consumed, 0, frames - written);
+        const int64_t count = std::clamp<int64_t>(stop - consumed, 0, frames - written);
         if (count > 0) {
             int16_t* to = out + written * AudioOutput::kChannels;
             recording.copyFrames(consumed, to, count);
-            const bool inside = splice && !(complete && end == available);
-            if (inside && consumed + count > end - kLoopDeclickFrames && end > kLoopDeclickFrames && jumpIsAudible(recording, end))
-                fadeBeforeSplice(to, consumed, count, end);
+            const bool inside = splice && !(complete && stop == available);
+            if (inside && consumed + count > stop - kLoopDeclickFrames && stop > kLoopDeclickFrames && jumpIsAudible(recording, stop))
+                fadeBeforeSplice(to, consumed, count, stop);
             consumed += count;
             written += count;
         }
-        if (splice && consumed == end && end > 0) {
+        if (splice && consumed == stop && stop > 0) {
             consumed = 0;
             loopSplices_.fetch_add(1, std::memory_order_relaxed);
             continue;
         }
         if (complete && consumed >= available) {
-            playing_ = false; // at the end: stays open, position = length
+            *end = PullEnd::RecordingOver;
             break;
         }
         if (count == 0)
@@ -346,6 +378,73 @@ int64_t PlaybackDevice::pull(const Recording& recording, int64_t loopFrame, int1
     }
     consumed_ = consumed;
     return written;
+}
+
+// Goes over to the stretcher where playing is: it is fed the frames just before, which it uses
+// to fill its window and does not give out, so what it gives out goes on from here.
+void PlaybackDevice::engageStretcher(TempoStretcher& stretcher, const Recording& recording, double speed)
+{
+    stretcher.restart(speed);
+    const int64_t leadStart = consumed_ - stretcher.leadFrames();
+    for (int64_t at = leadStart; at < consumed_;) {
+        const int count = int(std::min<int64_t>(TempoStretcher::kMaxBlock, consumed_ - at));
+        int16_t* block = stretcher.inputBlock();
+        const int silent = int(std::clamp<int64_t>(-at, 0, count)); // before the recording's start
+        std::fill_n(block, silent * AudioOutput::kChannels, int16_t(0));
+        if (count > silent)
+            recording.copyFrames(at + silent, block + silent * AudioOutput::kChannels, count - silent);
+        stretcher.feed(count, false);
+        at += count;
+    }
+    heardFrames_ = double(consumed_);
+    inputOver_ = false;
+    stretching_ = true;
+}
+
+// The stretcher's output for this buffer; it is fed by pull, so loop points splice the input
+// exactly where they would at 100. The frame being heard advances by the speed for each frame
+// handed out and comes round where the input does.
+int64_t PlaybackDevice::pullStretched(TempoStretcher& stretcher, const Recording& recording, int64_t loopFrame,
+                                      int16_t* out, int frames)
+{
+    const auto began = std::chrono::steady_clock::now();
+    int written = 0;
+    while (written < frames) {
+        const int taken = stretcher.take(out + written * AudioOutput::kChannels, frames - written);
+        if (taken > 0) {
+            advanceHeard(recording, loopFrame, taken, stretcher.speed());
+            written += taken;
+            continue;
+        }
+        if (inputOver_) {
+            if (stretcher.drained()) {
+                playing_ = false; // at the end: stays open, position = length
+                heardFrames_ = double(recording.lengthFrames());
+            }
+            break;
+        }
+        PullEnd end = PullEnd::MoreToCome;
+        const int64_t fed = pull(recording, loopFrame, stretcher.inputBlock(), stretcher.framesWanted(), &end);
+        if (fed > 0 || end == PullEnd::RecordingOver) {
+            inputOver_ = end == PullEnd::RecordingOver;
+            stretcher.feed(int(fed), inputOver_);
+        } else {
+            break; // the decoder has not got this far yet
+        }
+    }
+    stretchNs_.fetch_add(std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - began).count(),
+                         std::memory_order_relaxed);
+    stretchedFrames_.fetch_add(written, std::memory_order_relaxed);
+    return written;
+}
+
+void PlaybackDevice::advanceHeard(const Recording& recording, int64_t loopFrame, int frames, double speed)
+{
+    heardFrames_ += frames * speed;
+    const int64_t loopEnd = loopFrame == kLoopAtEnd ? (recording.complete() ? recording.decodedFrames() : 0) : loopFrame;
+    if (loopEnd > 0 && heardFrames_ >= double(loopEnd))
+        heardFrames_ -= double(loopEnd);
+    heardFrames_ = std::min(heardFrames_, double(std::max<int64_t>(recording.decodedFrames() - 1, 0)));
 }
 
 PlaybackDevice::Diagnostics PlaybackDevice::diagnostics() const
@@ -357,6 +456,10 @@ PlaybackDevice::Diagnostics PlaybackDevice::diagnostics() const
     d.firstFrameTime = std::chrono::steady_clock::time_point(std::chrono::nanoseconds(firstFrameNs_.load()));
     d.loopSplices = loopSplices_.load(std::memory_order_relaxed);
     d.longestFillNs = longestFillNs_.load(std::memory_order_relaxed);
+    const TempoStretcher* stretcher = stretcherReady_.load(std::memory_order_acquire);
+    d.stretcherReady = stretcher != nullptr;
+    d.stretchNs = stretchNs_.load(std::memory_order_relaxed);
+    d.stretchedFrames = stretchedFrames_.load(std::memory_order_relaxed);
     std::scoped_lock guard(commandMutex_, outputMutex_);
     d.bytesHeld = recording_ ? recording_->bytesHeld() : 0;
     d.decoded = recording_ && recording_->complete();

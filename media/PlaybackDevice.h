@@ -15,6 +15,7 @@ namespace zupfomat {
 
 class Recording;
 class RecordingDisposer;
+class TempoStretcher;
 
 // The real media device: FFmpeg decodes, the audio output (SDL2, or the clock-driven
 // null output) plays. One recording at most is open, under the alias myMP3.
@@ -31,7 +32,10 @@ public:
 
     std::string send(std::string_view command) override;
     void setLoopPoint(int64_t pointMs) override;
-    // On a thread of its own: loads FFmpeg and SDL2 and opens the output, so that the first
+    // The first tempo other than 100 has the stretcher made on a thread of its own; until it is
+    // there, sound goes on at the recording's own speed. At 100 a play hands out the decoded
+    // samples untouched; one begun at another tempo stays with the stretcher until the next play.
+    void setTempo(int percent) override;    // On a thread of its own: loads FFmpeg and SDL2 and opens the output, so that the first
     // PLAY costs what any PLAY costs.
     void prepare() override;
 
@@ -48,6 +52,9 @@ public:
         int64_t bytesHeld = 0;              // decoded PCM held by the open recording
         bool decoded = false;               // the open recording is decoded to its end
         std::string outputName;             // "" until the output is opened on first use
+        bool stretcherReady = false;        // the tempo stretcher is made and handed to the callback
+        int64_t stretchNs = 0;              // time the callback has spent stretching
+        int64_t stretchedFrames = 0;        // frames it has handed out stretched
     };
     Diagnostics diagnostics() const;
 
@@ -59,7 +66,12 @@ public:
 
 private:
     void fill(int16_t* out, int frames) override;
-    int64_t pull(const Recording& recording, int64_t loopFrame, int16_t* out, int frames);
+    enum class PullEnd { MoreToCome, RecordingOver };
+    int64_t pull(const Recording& recording, int64_t loopFrame, int16_t* out, int frames, PullEnd* end);
+    int64_t pullStretched(TempoStretcher& stretcher, const Recording& recording, int64_t loopFrame, int16_t* out,
+                          int frames);
+    void engageStretcher(TempoStretcher& stretcher, const Recording& recording, double speed);
+    void advanceHeard(const Recording& recording, int64_t loopFrame, int frames, double speed);
     AudioOutput& output();
     std::string open(const std::string& path);
     void close();
@@ -78,6 +90,10 @@ private:
     mutable std::mutex outputMutex_; // the output is made once, by the first open or the warm-up
     std::unique_ptr<AudioOutput> output_; // destroyed first, so the callback never outlives the rest
     std::thread warmUp_;
+    std::thread stretcherMaker_; // started by the first tempo other than 100
+    std::unique_ptr<TempoStretcher> stretcher_; // the maker's; the callback reads stretcherReady_
+    std::atomic<TempoStretcher*> stretcherReady_{nullptr};
+    std::atomic<int> tempo_{100};
 
     // Published to the callback: the cue, and the loop frame tagged with the cue it belongs to.
     std::atomic<Cue*> cue_;
@@ -91,6 +107,11 @@ private:
     int64_t consumed_ = 0;
     bool playing_ = false;
     bool awaitingFirstFrame_ = false;
+    bool stretching_ = false;  // this play goes through the stretcher
+    bool inputOver_ = false;   // the stretcher has been fed the recording's last frame
+    double heardFrames_ = 0;   // stretching: the recording frame being heard
+    std::atomic<int64_t> stretchNs_{0};
+    std::atomic<int64_t> stretchedFrames_{0};
     std::atomic<uint64_t> progress_{0}; // the serial tag and frames consumed, for status position
     std::atomic<int64_t> loopSplices_{0};
     std::atomic<int64_t> callbacks_{0};

@@ -172,7 +172,9 @@ std::vector<Job> dataJobs(const GeneratorOptions& o, const ContentFolder& folder
                                   std::vector<std::pair<bool, QString>> recordings) {
         jobs.push_back({sheet, [=](QString* error) {
                             Score score;
-                            return loadScore(notes(noteName), &score, error) && writeGif(renderSheet(score), sheet, error);
+                            SheetStyle style;
+                            style.kind = kind == PieceKind::Exercise ? SheetKind::Exercise : SheetKind::Riff;
+                            return loadScore(notes(noteName), &score, error) && writeGif(renderSheet(score, style), sheet, error);
                         }});
         for (const auto& [slow, path] : recordings) {
             jobs.push_back({path, [=, slow = slow, path = path](QString* error) {
@@ -339,45 +341,21 @@ bool writeDesignPictures(const QString& notesFolder, const QString& folder, QStr
         !writePng(backgroundPatch(background), folder + "/patch.png", error) ||
         !writePng(paintGreenDot(), folder + "/dot.png", error) || !writePng(paintIcon(), folder + "/icon.png", error))
         return false;
-    struct TabPicture {
-        const char* name;
-        const char* notes;
-        QSize size;
-    };
-    // The licks are drawn at the size their pages show them, with their cells under the tablature.
-    const TabPicture tabs[] = {{"P1.bmp", "lesson-moll-exercise", {1242, 140}},
-                               {"P3.gif", "lesson-moll-beispiel", {1266, 216}},
-                               {"P4.gif", "lesson-dur-exercise", {1263, 171}},
-                               {"P6.gif", "lesson-dur-beispiel", {1266, 244}}};
-    constexpr int kTablatureHeight = 122; // its lowest string is drawn at 118
-    for (const TabPicture& tab : tabs) {
-        Score score;
-        if (!loadScore(notesFolder + "/" + tab.notes + ".txt", &score, error))
-            return false;
-        SheetStyle style;
-        style.width = tab.size.width();
-        style.height = tab.size.height();
-        style.tabOnly = true;
-        style.numberBars = true;
-        const bool withCells = tab.size.height() > 200;
-        if (withCells)
-            style.height = kTablatureHeight;
-        QImage image(tab.size, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        QPainter(&image).drawImage(0, 0, renderSheet(score, style));
-        if (withCells)
-            paintCellDiagrams(image, score, tab.notes == std::string("lesson-moll-beispiel") ? 9 : 0, kTablatureHeight + 2);
-        const QString path = folder + "/" + tab.name;
-        const bool written = path.endsWith(".gif") ? writeGif(image, path, error)
-                                                   : image.convertToFormat(QImage::Format_RGB888).save(path, "BMP");
+    // Each lesson picture at the size its page shows it, so nothing is scaled.
+    const std::vector<LessonPicture> pictures = lessonPictures(notesFolder, error);
+    if (pictures.empty())
+        return false;
+    for (const LessonPicture& picture : pictures) {
+        const QString path = folder + "/" + picture.name;
+        const bool written = path.endsWith(".gif")   ? writeGif(picture.image, path, error)
+                             : path.endsWith(".jpg") ? writeJpeg(picture.image, path, error)
+                                                     : picture.image.convertToFormat(QImage::Format_RGB888).save(path, "BMP");
         if (!written && error->isEmpty())
             *error = QStringLiteral("cannot write ") + path;
         if (!written)
             return false;
     }
-    return writeGif(paintFretboard(Fretboard::MinorCells, {583, 82}), folder + "/P2.gif", error) &&
-           writeGif(paintFretboard(Fretboard::MajorCells, {585, 128}), folder + "/P5.gif", error) &&
-           writeJpeg(paintFretboard(Fretboard::WholeNeck, {1266, 244}), folder + "/P7.jpg", error); // as page 5 shows it
+    return true;
 }
 
 } // namespace zupfomat::content

@@ -32,20 +32,26 @@ bool overlapIntended(const InkBox& a, const InkBox& b)
     const auto onStaff = [](Ink k) {
         return k == Ink::Clef || k == Ink::KeySignature || k == Ink::TimeSignature || k == Ink::NoteHead ||
                k == Ink::Accidental || k == Ink::Stem || k == Ink::Flag || k == Ink::Beam || k == Ink::Rest ||
-               k == Ink::Slur || k == Ink::Dot;
+               k == Ink::Slur || k == Ink::Dot || k == Ink::BendSign;
     };
     if ((isLine(a.kind) && onStaff(b.kind)) || (isLine(b.kind) && onStaff(a.kind)))
         return true;
-    // One event's own parts: its heads, stem, flag, beam, dots and accidentals.
+    // One event's own parts: its heads, stem, flag, beam and dots, the strokes of its rest, bend
+    // sign, slur or bracket, the fret numbers of its chord, stacked string by string.
     if (a.owner >= 0 && a.owner == b.owner &&
         isAnyPair(a, b, {{Ink::NoteHead, Ink::NoteHead}, {Ink::NoteHead, Ink::Stem}, {Ink::Stem, Ink::Flag},
-                         {Ink::Stem, Ink::Beam}, {Ink::NoteHead, Ink::Dot}}))
+                         {Ink::Flag, Ink::Flag}, {Ink::Stem, Ink::Beam}, {Ink::NoteHead, Ink::Dot},
+                         {Ink::Rest, Ink::Rest}, {Ink::BendSign, Ink::BendSign}, {Ink::Slur, Ink::Slur},
+                         {Ink::Vibrato, Ink::Vibrato}, {Ink::TupletBracket, Ink::TupletBracket},
+                         {Ink::ExtentLine, Ink::ExtentLine},
+                         {Ink::TabNumber, Ink::TabNumber}}))
         return true;
     // Beams join stems of the group they belong to, and one beam touches the next in a group.
     if (isAnyPair(a, b, {{Ink::Stem, Ink::Beam}, {Ink::Beam, Ink::Beam}}))
         return true;
     // A fret number sits on its string's line, which is broken for it; a chip on its string.
-    if (isAnyPair(a, b, {{Ink::TabNumber, Ink::TabLine}, {Ink::Chip, Ink::GridLine}, {Ink::GridLine, Ink::GridLine},
+    // "TAB" stands on the tab's lines as a clef stands on the staff's.
+    if (isAnyPair(a, b, {{Ink::TabNumber, Ink::TabLine}, {Ink::Clef, Ink::TabLine}, {Ink::Chip, Ink::GridLine}, {Ink::GridLine, Ink::GridLine},
                          {Ink::GridLine, Ink::Frame}, {Ink::Chip, Ink::Frame}}))
         return true;
     // A bracket holds its number in a gap at its middle.
@@ -61,15 +67,47 @@ bool overlapIntended(const InkBox& a, const InkBox& b)
     return false;
 }
 
+namespace {
+
+// How far two boxes share ink along one axis; a hairline's box is as thin as its pen, so the
+// boxes are not shrunk (an empty QRectF never intersects anything) but their overlap measured.
+double shared(double aFrom, double aTo, double bFrom, double bTo) { return std::min(aTo, bTo) - std::max(aFrom, bFrom); }
+
+bool overlaps(const QRectF& a, const QRectF& b, double tolerance)
+{
+    return shared(a.left(), a.right(), b.left(), b.right()) > tolerance &&
+           shared(a.top(), a.bottom(), b.top(), b.bottom()) > tolerance;
+}
+
+} // namespace
+
+// Text that another mark touches reads as one smudge: it keeps this much paper round its glyphs.
+constexpr double kTextClearance = 1.0;
+
+QRectF withClearance(const InkBox& box)
+{
+    const bool text = box.kind == Ink::Label || box.kind == Ink::TabNumber || box.kind == Ink::TupletNumber;
+    const double c = text ? kTextClearance : 0.0;
+    return box.box.adjusted(-c, -c, c, c);
+}
+
+bool collides(const InkBox& a, const InkBox& b, double tolerance)
+{
+    return overlaps(withClearance(a), withClearance(b), tolerance) && !overlapIntended(a, b);
+}
+
+bool clearOf(const InkSheet& drawn, const InkBox& candidate)
+{
+    return std::none_of(drawn.boxes().begin(), drawn.boxes().end(),
+                        [&](const InkBox& b) { return collides(b, candidate); });
+}
+
 std::vector<InkOverlap> unintendedOverlaps(const std::vector<InkBox>& boxes, double tolerance)
 {
     std::vector<InkOverlap> found;
     for (size_t i = 0; i < boxes.size(); ++i) {
-        const QRectF a = boxes[i].box.adjusted(tolerance, tolerance, -tolerance, -tolerance);
         for (size_t j = i + 1; j < boxes.size(); ++j) {
-            if (!a.intersects(boxes[j].box.adjusted(tolerance, tolerance, -tolerance, -tolerance)))
-                continue;
-            if (!overlapIntended(boxes[i], boxes[j]))
+            if (collides(boxes[i], boxes[j], tolerance))
                 found.push_back({boxes[i], boxes[j]});
         }
     }

@@ -44,15 +44,17 @@ struct InkBox {
     QRectF box;        // the ink's bounding box in the picture's pixels
     int owner = -1;    // the event (or diagram) it belongs to; -1 for none
     QString what;      // for messages: the text of a label, the fret of a number
+    double capHeight = 0; // a text's: the height of its font's "H", what a reader sees as its size
 };
 
 // Everything a picture has drawn, in drawing order.
 class InkSheet {
 public:
-    void add(Ink kind, const QRectF& box, int owner = -1, const QString& what = {})
+    void add(Ink kind, const QRectF& box, int owner = -1, const QString& what = {}, double capHeight = 0)
     {
-        boxes_.push_back({kind, box.normalized(), owner, what});
+        boxes_.push_back({kind, box.normalized(), owner, what, capHeight});
     }
+    void add(const InkBox& box) { boxes_.push_back(box); }
     const std::vector<InkBox>& boxes() const { return boxes_; }
 
 private:
@@ -67,6 +69,13 @@ struct InkOverlap {
 // Whether notation means these two to touch: a note head on a staff or ledger line, a stem on
 // its head and beam, a fret number on its tab line, a chip on its string.
 bool overlapIntended(const InkBox& a, const InkBox& b);
+
+// Whether two drawn things collide: they overlap by more than `tolerance` pixels either way (a
+// text with its clearance) and notation does not mean them to touch.
+bool collides(const InkBox& a, const InkBox& b, double tolerance = 0.5);
+
+// Whether `candidate` would collide with nothing drawn so far.
+bool clearOf(const InkSheet& drawn, const InkBox& candidate);
 
 // Every pair that overlaps by more than `tolerance` pixels either way and is not intended.
 std::vector<InkOverlap> unintendedOverlaps(const std::vector<InkBox>& boxes, double tolerance = 0.5);

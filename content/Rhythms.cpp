@@ -2,6 +2,7 @@
 #include "content/Rhythms.h"
 #include "content/Loudness.h"
 
+#include "content/Score.h"
 #include "content/Synth.h"
 
 #include <algorithm>
@@ -16,6 +17,7 @@ using namespace drum;
 // How a rhythm is written: a groove of one or two bars that runs through the phrase, and the
 // fill that takes the phrase's last bar. A groove lane the fill does not name rests there.
 struct Groove {
+    const char* name;
     const char* file;
     double tempo;
     int beatsPerBar;
@@ -37,7 +39,7 @@ std::string& laneFor(RhythmPattern& rhythm, int key)
 
 RhythmPattern phrase(const Groove& g)
 {
-    RhythmPattern rhythm{g.file, g.tempo, g.beatsPerBar, g.stepsPerBar, kPhraseBars, {}};
+    RhythmPattern rhythm{g.name, g.file, g.tempo, g.beatsPerBar, g.stepsPerBar, kPhraseBars, {}};
     const size_t fillStart = size_t(g.stepsPerBar) * (kPhraseBars - 1);
     for (const DrumLane& lane : g.groove) {
         assert(lane.pattern.size() % size_t(g.stepsPerBar) == 0);
@@ -59,7 +61,7 @@ RhythmPattern phrase(const Groove& g)
 const std::vector<RhythmPattern>& rhythmPatterns()
 {
     static const std::vector<RhythmPattern> patterns = {
-        phrase({"rock1.wma", 100, 4, 16,
+        phrase({"Rock 1", "rock1.wma", 100, 4, 16,
                 {{kKick, "x-------x-x-----x-------x-x--x--"},
                  {kSnare, "----x-------x-------x-------x-o-"},
                  {kClosedHat, "x-o-x-o-x-o-x-o-x-o-x-o-x-o-x-o-"}},
@@ -69,7 +71,7 @@ const std::vector<RhythmPattern>& rhythmPatterns()
                  {kHighTom, "------------xx--"},
                  {kMidTom, "--------------x-"},
                  {kFloorTom, "---------------x"}}}),
-        phrase({"rock2.wma", 118, 4, 16,
+        phrase({"Rock 2", "rock2.wma", 118, 4, 16,
                 {{kKick, "x-----x-x-------x-----x-x-----x-"},
                  {kSnare, "----x-------x-------x-------x---"},
                  {kClosedHat, "xoxoxoxoxoxoxo--xoxoxoxoxoxoxo--"},
@@ -81,7 +83,7 @@ const std::vector<RhythmPattern>& rhythmPatterns()
                  {kMidTom, "------------xx--"},
                  {kFloorTom, "--------------xx"}}}),
         // Eighth steps under a ride.
-        phrase({"rock3.wma", 132, 4, 8,
+        phrase({"Rock 3", "rock3.wma", 132, 4, 8,
                 {{kKick, "x--xx---x--xx-x-"},
                  {kSnare, "--x---x---x---x-"},
                  {kRide, "xxxxxxxxxxxxxxxx"}},
@@ -91,7 +93,7 @@ const std::vector<RhythmPattern>& rhythmPatterns()
                  {kHighTom, "------x-"},
                  {kFloorTom, "-------x"}}}),
         // A slow blues: twelve triplet steps a bar.
-        phrase({"blues1.wma", 62, 4, 12,
+        phrase({"Blues langsam", "blues1.wma", 62, 4, 12,
                 {{kKick, "x-----x--x--x-----x-----"},
                  {kSnare, "---x-----x-----x-----x-o"},
                  {kRide, "x-ox-ox-ox-ox-ox-ox-ox-o"},
@@ -104,7 +106,7 @@ const std::vector<RhythmPattern>& rhythmPatterns()
                  {kMidTom, "----------x-"},
                  {kFloorTom, "-----------x"}}}),
         // A shuffle: the swung eighths on the hi-hat.
-        phrase({"blues2.wma", 112, 4, 12,
+        phrase({"Blues", "blues2.wma", 112, 4, 12,
                 {{kKick, "x-----x-----x-----x--x--"},
                  {kSnare, "---x-----x-----x-----x-o"},
                  {kClosedHat, "x-ox-ox-ox-ox-ox-ox-ox-o"}},
@@ -113,7 +115,7 @@ const std::vector<RhythmPattern>& rhythmPatterns()
                  {kSnare, "---x--x-ox--"},
                  {kHighTom, "----------x-"},
                  {kFloorTom, "-----------x"}}}),
-        phrase({"pop.wma", 104, 4, 16,
+        phrase({"Pop", "pop.wma", 104, 4, 16,
                 {{kKick, "x-----x---x-----x-----x---x---x-"},
                  {kSideStick, "----x-------x-------x-------x---"},
                  {kClosedHat, "x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-"}},
@@ -125,7 +127,7 @@ const std::vector<RhythmPattern>& rhythmPatterns()
                  {kLowTom, "--------------xo"}}}),
         // 6/8: two dotted-quarter beats, six eighth steps a bar; the hi-hat leans on the
         // first and fourth eighth so the pulse is felt, the others are ghosted.
-        phrase({"681.wma", 66, 2, 6,
+        phrase({"6/8", "681.wma", 66, 2, 6,
                 {{kKick, "X-----X---o-"},
                  {kSnare, "---X-----X--"},
                  {kClosedHat, "XooXooXooXoo"}},
@@ -136,6 +138,21 @@ const std::vector<RhythmPattern>& rhythmPatterns()
                  {kFloorTom, "-----x"}}}),
     };
     return patterns;
+}
+
+const RhythmPattern* rhythmFor(const Score& score)
+{
+    const bool compound = score.beatValue == 8;
+    // A 6/8 loop counts dotted quarters, three eighths each; a riff's tempo counts quarters.
+    const double tempo = compound ? score.tempo * 2.0 / 3.0 : score.tempo;
+    for (const RhythmPattern& rhythm : rhythmPatterns()) {
+        const bool compoundLoop = rhythm.stepsPerBar % 3 == 0 && rhythm.beatsPerBar == 2;
+        // A triplet grid in four beats is a shuffle: it goes with a shuffle riff, and only with one.
+        const bool swings = rhythm.stepsPerBar % 3 == 0 && !compoundLoop;
+        if (std::abs(rhythm.tempo - tempo) < 0.5 && compoundLoop == compound && swings == score.shuffle)
+            return &rhythm;
+    }
+    return nullptr;
 }
 
 int hitVelocity(char hit)

@@ -25,6 +25,7 @@ struct DrumLane {
 };
 
 struct RhythmPattern {
+    const char* name;     // as the rhythm list shows it: "Rock 2"
     const char* file;     // in the content folder's wma folder
     double tempo;         // beats a minute before nudging
     int beatsPerBar;      // beats of the tempo in one bar
@@ -35,6 +36,11 @@ struct RhythmPattern {
 
 // The seven backing rhythms in the order of the rhythm list.
 const std::vector<RhythmPattern>& rhythmPatterns();
+
+struct Score;
+// The rhythm a riff is played along with: the loop whose tempo, metre and feel it shares (a 6/8
+// riff's quarter tempo is the 6/8 loop's dotted quarters times 3/2); null for none.
+const RhythmPattern* rhythmFor(const Score& score);
 
 // The key velocity a step's character plays at; 0 for a rest.
 int hitVelocity(char hit);

@@ -1,22 +1,42 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "content/SheetRenderer.h"
 
+#include "content/EngravingPainter.h"
+#include "content/Rhythms.h"
+#include "content/Spelling.h"
+
 #include <QFont>
-#include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 
 namespace zupfomat::content {
 namespace {
 
-constexpr int kLeftMargin = 62;   // clef and time signature
 constexpr int kRightMargin = 14;
 constexpr int kHeadWidth = 8;
-constexpr int kStemLength = 21;
+constexpr int kStemLength = 21;        // three and a half spaces, as engravers cut them
+constexpr int kStaffSpacing = 6;
+constexpr int kTabSpacing = 9;         // room for a fret number between two strings
+constexpr int kStaffBottomLine = 72;   // under the header and the notes above the staff
+constexpr int kBottomMargin = 7;       // below the tab's lowest string
+constexpr int kClefLeft = 6;
+constexpr int kClefWidth = 26;
+constexpr int kSignatureStep = 7;      // one sharp or flat of the key signature and the paper after it
+constexpr int kTimeSignatureWidth = 14;
+constexpr int kFirstNoteGap = 14;      // after the time signature: room for a first note's accidental
+constexpr double kAccidentalGap = 2.5; // paper between an accidental and its head or a bar line
+constexpr double kAccidentalRoom = 9;  // what an accidental needs before its head
+constexpr double kBarGap = 12;
+constexpr int kTitleSize = 13;
+constexpr int kTextSize = 10;          // every other text: 7 px and more of cap height
+constexpr int kTabNumberSize = 10;
+constexpr int kLabelRowDrop = 11;      // the lowest row's baseline above the tab's top line: clear of the arcs
+constexpr double kBeamWidth = 3.0;
+constexpr double kSlurGap = 2.0;       // between a slur's ends and its heads
 
 // The note value as written (4 for "4", "4." and "4t"): it, not the ticks, decides flags and beams.
 int writtenValue(const Event& e)
@@ -45,188 +65,411 @@ QFont sansFont(int pixelSize, bool bold)
 // A beat for beaming: a quarter in 4/4, a dotted quarter in 6/8.
 int beatTicks(const Score& score) { return score.beatValue == 8 ? kTicksPerQuarter * 3 / 2 : kTicksPerQuarter; }
 
-void drawTrebleClef(QPainter& p, const SheetLayout& l)
+int signatureWidth(const Score& score) { return std::abs(keyFifths(score.key)) * kSignatureStep; }
+
+// Where an event's parts ended up, for the marks drawn after the heads.
+struct Placed {
+    int top = 0, bottom = 0; // y of the highest and lowest head
+    bool stemUp = true;
+    int stemEnd = 0;         // y of the stem's (or beam's) end
+    QRectF accidentals;      // where its accidentals stand, left of the heads
+    double stemX = 0;
+};
+
+void drawTrebleClef(EngravingPainter& p, const SheetLayout& l)
 {
+    p.setInk(Ink::Clef);
     QFont clef(QStringLiteral("FreeSerif"));
     clef.setPixelSize(l.staffSpacing * 7);
     const char32_t glyph = 0x1D11E;
-    if (QFontMetrics(clef).inFontUcs4(glyph)) {
+    if (QFontMetricsF(clef).inFontUcs4(glyph)) {
         p.setFont(clef);
-        p.drawText(QPointF(6, l.staffY(0) + l.staffSpacing * 1.2), QString::fromUcs4(&glyph, 1));
+        p.drawText(QPointF(kClefLeft, l.staffY(0) + l.staffSpacing * 1.2), QString::fromUcs4(&glyph, 1));
         return;
     }
     p.setFont(sansFont(l.staffSpacing * 5, true));
-    p.drawText(QPointF(8, l.staffY(0)), QStringLiteral("G"));
+    p.drawText(QPointF(kClefLeft + 2, l.staffY(0)), QStringLiteral("G"));
 }
 
-void drawSharp(QPainter& p, double x, double y, int s)
+// The accidentals as paths about their centre, a staff space `s` high per unit.
+QPainterPath sharpPath(double x, double y, double s)
 {
-    p.drawLine(QLineF(x - 1, y - s, x - 1, y + s));
-    p.drawLine(QLineF(x + 2, y - s - 1, x + 2, y + s - 1));
-    p.drawLine(QLineF(x - 3, y - 1.5, x + 4, y - 2.5));
-    p.drawLine(QLineF(x - 3, y + 2, x + 4, y + 1));
+    QPainterPath path;
+    path.moveTo(x - 1.5, y - 1.3 * s);
+    path.lineTo(x - 1.5, y + 1.4 * s);
+    path.moveTo(x + 1.5, y - 1.4 * s);
+    path.lineTo(x + 1.5, y + 1.3 * s);
+    path.moveTo(x - 3, y - 0.35 * s);
+    path.lineTo(x + 3, y - 0.65 * s);
+    path.moveTo(x - 3, y + 0.65 * s);
+    path.lineTo(x + 3, y + 0.35 * s);
+    return path;
 }
 
-void drawNatural(QPainter& p, double x, double y, int s)
+QPainterPath flatPath(double x, double y, double s)
 {
-    p.drawLine(QLineF(x - 2, y - s, x - 2, y + s / 2.0));
-    p.drawLine(QLineF(x + 2, y - s / 2.0, x + 2, y + s));
-    p.drawLine(QLineF(x - 2, y + s / 2.0 - 1, x + 2, y + s / 2.0 - 2));
-    p.drawLine(QLineF(x - 2, y - s / 2.0 + 2, x + 2, y - s / 2.0 + 1));
+    QPainterPath path;
+    path.moveTo(x - 2, y - 1.8 * s);
+    path.lineTo(x - 2, y + 0.5 * s);
+    path.cubicTo(x + 1, y + 0.1 * s, x + 4.5, y - 0.6 * s, x - 2, y - 0.3 * s);
+    return path;
 }
 
-void drawRest(QPainter& p, const SheetLayout& l, const Event& e, int x)
+QPainterPath naturalPath(double x, double y, double s)
 {
-    const int mid = l.staffY(4);
-    p.setBrush(Qt::black);
-    if (e.duration >= 960) { // whole and half rests: a block under or on a line
-        const int y = e.duration >= 1920 ? l.staffY(6) : l.staffY(4) - 3;
-        p.drawRect(x - 4, y, 8, 3);
-    } else if (e.duration >= kTicksPerQuarter) {
-        QPainterPath path;
+    QPainterPath path;
+    path.moveTo(x - 1.5, y - 1.3 * s);
+    path.lineTo(x - 1.5, y + 0.5 * s);
+    path.lineTo(x + 1.5, y + 0.3 * s);
+    path.moveTo(x + 1.5, y + 1.3 * s);
+    path.lineTo(x + 1.5, y - 0.5 * s);
+    path.lineTo(x - 1.5, y - 0.3 * s);
+    return path;
+}
+
+QPainterPath accidentalPath(Accidental a, double x, double y, double s)
+{
+    switch (a) {
+    case Accidental::Sharp: return sharpPath(x, y, s);
+    case Accidental::Flat: return flatPath(x, y, s);
+    case Accidental::Natural: return naturalPath(x, y, s);
+    case Accidental::None: break;
+    }
+    return {};
+}
+
+void drawKeySignature(EngravingPainter& p, const SheetLayout& l, int fifths, double left)
+{
+    p.setInk(Ink::KeySignature);
+    const Accidental kind = fifths > 0 ? Accidental::Sharp : Accidental::Flat;
+    double x = left + kSignatureStep / 2.0;
+    for (int step : signatureSteps(fifths)) {
+        p.drawPath(accidentalPath(kind, x, l.staffY(step), l.staffSpacing));
+        x += kSignatureStep;
+    }
+}
+
+QPainterPath restPath(const Event& e, int x, double mid)
+{
+    QPainterPath path;
+    if (e.duration >= kTicksPerQuarter) {
         path.moveTo(x - 1, mid - 8);
         path.lineTo(x + 3, mid - 3);
         path.lineTo(x - 1, mid + 1);
         path.lineTo(x + 3, mid + 6);
         path.quadTo(x - 3, mid + 4, x + 1, mid + 10);
-        p.setBrush(Qt::NoBrush);
-        p.drawPath(path);
-    } else {
-        p.drawEllipse(QPointF(x - 2, mid - 3), 1.8, 1.8);
-        p.drawLine(QLineF(x - 2, mid - 2, x + 3, mid - 4));
-        p.drawLine(QLineF(x + 3, mid - 4, x - 1, mid + 7));
-        if (isSixteenth(e)) {
-            p.drawEllipse(QPointF(x - 3, mid + 2), 1.8, 1.8);
-            p.drawLine(QLineF(x - 3, mid + 3, x + 1, mid + 1));
+        return path;
+    }
+    path.addEllipse(QPointF(x - 2, mid - 3), 1.8, 1.8);
+    path.moveTo(x - 2, mid - 2);
+    path.lineTo(x + 3, mid - 4);
+    path.lineTo(x - 1, mid + 7);
+    if (isSixteenth(e)) {
+        path.addEllipse(QPointF(x - 3, mid + 2), 1.8, 1.8);
+        path.moveTo(x - 3, mid + 3);
+        path.lineTo(x + 1, mid + 1);
+    }
+    return path;
+}
+
+// How far, in staff spaces, a rest may move up or down out of a beam's or flag's way.
+constexpr int kRestMoves = 3;
+
+// The rest's middle: the staff's middle line, or the nearest whole space up or down where it
+// keeps clear of beams and flags, as engravers move rests in a beamed group.
+double restMiddle(const EngravingPainter& p, const SheetLayout& l, const Event& e, int x, int owner)
+{
+    const double mid = l.staffY(4);
+    for (int move = 0; p.ink() && move <= kRestMoves; ++move) {
+        for (int sign : {1, -1}) {
+            const double y = mid + sign * move * l.staffSpacing;
+            const QRectF box = restPath(e, x, y).boundingRect().adjusted(-0.5, -0.5, 0.5, 0.5);
+            if (clearOf(*p.ink(), {Ink::Rest, box, owner, {}}))
+                return y;
         }
     }
+    return mid;
+}
+
+void drawRest(EngravingPainter& p, const SheetLayout& l, const Event& e, int x, int owner)
+{
+    p.setInk(Ink::Rest, owner);
+    p.setBrush(Qt::black);
+    if (e.duration >= 960) { // whole and half rests: a block under or on a line
+        const int y = e.duration >= 1920 ? l.staffY(6) : l.staffY(4) - 3;
+        p.drawRect(x - 4, y, 8, 3);
+        p.setBrush(Qt::NoBrush);
+        return;
+    }
+    if (e.duration >= kTicksPerQuarter)
+        p.setBrush(Qt::NoBrush);
+    p.drawPath(restPath(e, x, restMiddle(p, l, e, x, owner)));
     p.setBrush(Qt::NoBrush);
 }
 
-struct Head {
-    int step;
-    bool sharp;
-};
-
-std::vector<Head> headsOf(const Event& e)
+// Draws the heads, ledger lines, accidentals and dots of one event; returns its highest and lowest y.
+std::pair<int, int> drawHeads(EngravingPainter& p, const SheetLayout& l, const Event& e, int x,
+                              const std::vector<WrittenNote>& heads, int owner, QRectF* accidentals)
 {
-    std::vector<Head> heads;
-    for (const FrettedNote& n : e.notes) {
-        Head h{};
-        h.step = staffStep(midiNote(n) + 12, &h.sharp);
-        heads.push_back(h);
-    }
-    std::sort(heads.begin(), heads.end(), [](const Head& a, const Head& b) { return a.step < b.step; });
-    return heads;
-}
-
-// Draws the heads, ledger lines and accidentals of one event; returns its lowest and highest y.
-std::pair<int, int> drawHeads(QPainter& p, const SheetLayout& l, const Event& e, int x,
-                              std::map<int, bool>& sharpInBar)
-{
-    const std::vector<Head> heads = headsOf(e);
     int top = 1 << 20, bottom = -(1 << 20);
     const bool hollow = e.duration >= 960;
+    double accidentalRight = x - kHeadWidth / 2.0 - kAccidentalGap;
+    int lastAccidentalStep = 1 << 20;
     for (size_t i = 0; i < heads.size(); ++i) {
-        const Head& h = heads[i];
-        const int y = l.staffY(h.step);
+        const int step = heads[i].step();
+        const int y = l.staffY(step);
         top = std::min(top, y);
         bottom = std::max(bottom, y);
         // Ledger lines below the staff (C4 and lower) and above it (A5 and higher).
-        for (int step = -2; step >= h.step; step -= 2)
-            p.drawLine(x - kHeadWidth / 2 - 3, l.staffY(step), x + kHeadWidth / 2 + 3, l.staffY(step));
-        for (int step = 10; step <= h.step; step += 2)
-            p.drawLine(x - kHeadWidth / 2 - 3, l.staffY(step), x + kHeadWidth / 2 + 3, l.staffY(step));
+        p.setInk(Ink::LedgerLine, owner);
+        for (int s = -2; s >= step; s -= 2)
+            p.drawLine(x - kHeadWidth / 2 - 3, l.staffY(s), x + kHeadWidth / 2 + 3, l.staffY(s));
+        for (int s = 10; s <= step; s += 2)
+            p.drawLine(x - kHeadWidth / 2 - 3, l.staffY(s), x + kHeadWidth / 2 + 3, l.staffY(s));
         // Seconds in a chord: the upper head moves to the right of the stem.
-        const int shift = (i > 0 && heads[i].step - heads[i - 1].step == 1) ? kHeadWidth - 1 : 0;
+        const int shift = (i > 0 && step - heads[i - 1].step() == 1) ? kHeadWidth - 1 : 0;
         QPainterPath head;
         head.addEllipse(QPointF(x + shift, y), kHeadWidth / 2.0, l.staffSpacing / 2.0 - 0.3);
         QTransform tilt;
         tilt.translate(x + shift, y);
         tilt.rotate(-20);
         tilt.translate(-(x + shift), -y);
+        p.setInk(Ink::NoteHead, owner);
         p.setBrush(hollow ? Qt::NoBrush : QBrush(Qt::black));
         p.drawPath(tilt.map(head));
         p.setBrush(Qt::NoBrush);
-        const auto known = sharpInBar.find(h.step);
-        const bool wasSharp = known != sharpInBar.end() && known->second;
-        if (h.sharp && !wasSharp)
-            drawSharp(p, x - kHeadWidth - 3, y, l.staffSpacing);
-        else if (!h.sharp && wasSharp)
-            drawNatural(p, x - kHeadWidth - 3, y, l.staffSpacing);
-        sharpInBar[h.step] = h.sharp;
-        if (isDotted(e))
-            p.drawEllipse(QPointF(x + kHeadWidth / 2.0 + 4, y - ((h.step % 2 == 0) ? 2 : 0)), 1.2, 1.2);
+        if (heads[i].accidental != Accidental::None) {
+            // Accidentals of a chord closer than a sixth stand in a column each, leftwards.
+            const bool crowded = lastAccidentalStep - step < 6 && step - lastAccidentalStep < 6;
+            const double right = crowded ? accidentalRight - kAccidentalRoom + kAccidentalGap : x - kHeadWidth / 2.0 - kAccidentalGap;
+            p.setInk(Ink::Accidental, owner);
+            const QPainterPath sign = accidentalPath(heads[i].accidental, right - 3.5, y, l.staffSpacing);
+            p.drawPath(sign);
+            *accidentals = accidentals->united(sign.boundingRect());
+            accidentalRight = right;
+            lastAccidentalStep = step;
+        }
+        if (isDotted(e)) {
+            p.setInk(Ink::Dot, owner);
+            p.setBrush(Qt::black);
+            p.drawEllipse(QPointF(x + kHeadWidth / 2.0 + 4, y - ((step % 2 == 0) ? 3 : 0)), 1.2, 1.2);
+            p.setBrush(Qt::NoBrush);
+        }
     }
     return {top, bottom};
 }
 
-// A wavy line from a note onwards, where vibrato and its like are marked.
-void drawWavyLine(QPainter& p, double from, double to, double y)
+// The rows above the tab, from the lowest up: technique names, then vibrato, then the extents of
+// "P.M." and "let ring". A mark climbs to the next row only where the one below is taken.
+constexpr double kLaneHeight = 10; // a label's cap height and the paper between two rows
+constexpr int kLanes = 3;          // labels, vibrato, extents: each its own row where they meet
+constexpr double kLabelGap = 3;    // the least paper between two technique names side by side
+constexpr double kVibratoLength = 20;
+constexpr double kWaveHeight = 2.5; // up and down from the wave's middle
+
+double laneBaseline(const SheetLayout& l, int lane) { return l.tabLineY(1) - kLabelRowDrop - lane * kLaneHeight; }
+// The middle of a row's capitals, where lines and waves run beside its labels.
+double laneMiddle(const SheetLayout& l, int lane) { return laneBaseline(l, lane) - 3.5; }
+
+// The lowest row where the boxes `boxesAt(row)` collide with nothing drawn so far; `none` when no
+// row is clear.
+template <typename BoxesAt>
+int clearLane(const EngravingPainter& p, BoxesAt boxesAt, int none = 0)
+{
+    for (int lane = 0; p.ink() && lane < kLanes; ++lane) {
+        const std::vector<InkBox> boxes = boxesAt(lane);
+        if (std::all_of(boxes.begin(), boxes.end(), [&](const InkBox& b) { return clearOf(*p.ink(), b); }))
+            return lane;
+    }
+    return none;
+}
+
+QFont labelFont() { return sansFont(kTextSize, false); }
+
+// A wavy line from `from` to `to`, where vibrato is marked.
+void drawWavyLine(EngravingPainter& p, double from, double to, double y)
 {
     QPainterPath wave;
     wave.moveTo(from, y);
     const double half = 2.5; // half a wave
     for (double x = from; x + half <= to; x += half)
-        wave.quadTo(x + half / 2, y + (int(std::lround((x - from) / half)) % 2 ? 2.5 : -2.5), x + half, y);
-    p.drawPath(wave);
+        wave.quadTo(x + half / 2, y + (int(std::lround((x - from) / half)) % 2 ? kWaveHeight : -kWaveHeight), x + half, y);
+    p.drawCurve(wave);
 }
 
-// A hammer-on or pull-off: an arc from the note before, named above the tab; a bend: an arrow
-// up from the fret number, marked "full"; a slide: a straight line from the fret before, rising
-// or falling with the pitch, marked "sl."; vibrato: a wavy line above the tab from the note on.
-void drawTechniques(QPainter& p, const SheetLayout& l, const Event& e, int x, const Event* previous, int previousX)
+void drawLabelInLane(EngravingPainter& p, const SheetLayout& l, double centre, const QString& text, int owner)
 {
+    const QFont font = labelFont();
+    const auto at = [&](int lane) { return QPointF(centre, laneBaseline(l, lane)); };
+    const int lane = clearLane(p, [&](int k) {
+        return std::vector<InkBox>{{Ink::Label, textInkAt(font, at(k), Qt::AlignHCenter | Qt::AlignBaseline, text), owner, text}};
+    });
+    p.setInk(Ink::Label, owner);
+    p.setFont(font);
+    p.drawTextAt(at(lane), Qt::AlignHCenter | Qt::AlignBaseline, text);
+}
+
+constexpr double kBendRight = 10;  // the bend arrow's shaft, right of its fret number
+constexpr double kArrowHead = 3.5;
+constexpr double kBendFoot = 6;    // the arrow leaves its fret number this far right of its middle
+
+QString bendName(const FrettedNote& n) { return n.bendSemitones == 2 ? QStringLiteral("full") : QStringLiteral("\u00bd"); }
+
+// A bend: an arrow up from the fret number to the lowest clear row, marked "full" or "½" at its
+// tip. Returns the right edge of what it drew, where a vibrato line may start.
+double drawTabBend(EngravingPainter& p, const SheetLayout& l, const FrettedNote& n, int x, int owner)
+{
+    const double y = l.tabLineY(n.string);
+    const QFont font = labelFont();
+    const auto tipAt = [&](int lane) { return QPointF(x + kBendRight, laneBaseline(l, lane) + 1); };
+    const auto labelAt = [&](int lane) { return QPointF(tipAt(lane).x() + kArrowHead + 2, laneBaseline(l, lane)); };
+    const int lane = clearLane(p, [&](int k) {
+        const QRectF shaft(QPointF(x + kBendFoot, tipAt(k).y()), QPointF(tipAt(k).x() + kArrowHead, y));
+        return std::vector<InkBox>{{Ink::BendSign, shaft, owner, {}},
+                                   {Ink::Label, textInkAt(font, labelAt(k), Qt::AlignLeft | Qt::AlignBaseline, bendName(n)), owner, {}}};
+    });
+    const QPointF tip = tipAt(lane);
+    p.setInk(Ink::BendSign, owner);
+    QPainterPath arrow;
+    arrow.moveTo(x + kBendFoot, y);
+    arrow.quadTo(tip.x(), y, tip.x(), tip.y() + kArrowHead * 1.4);
+    p.drawCurve(arrow);
+    p.setBrush(Qt::black);
+    p.drawPolygon(QPolygonF({tip, tip + QPointF(-kArrowHead, kArrowHead * 1.5), tip + QPointF(kArrowHead, kArrowHead * 1.5)}));
+    p.setBrush(Qt::NoBrush);
+    p.setInk(Ink::Label, owner);
+    p.setFont(font);
+    return p.drawTextAt(labelAt(lane), Qt::AlignLeft | Qt::AlignBaseline, bendName(n)).right();
+}
+
+QFont tabNumberFont(const SheetLayout& l)
+{
+    return sansFont(l.tabOnly ? 9 : kTabNumberSize, !l.tabOnly);
+}
+
+// Half the ink width of the fret number an event has on a string (its text clearance included).
+double fretHalfWidth(const SheetLayout& l, const Event* e, int string)
+{
+    for (const FrettedNote& n : e->notes) {
+        if (n.string == string)
+            return QFontMetricsF(tabNumberFont(l)).tightBoundingRect(QString::number(n.fret)).width() / 2 + 1;
+    }
+    return 0;
+}
+
+constexpr double kArcRise = 3.5; // a tab arc's bow above its ends
+
+// A hammer-on or pull-off: an arc from the note before, over the fret numbers; a slide: a straight
+// line from the fret before, rising or falling with the pitch.
+void drawTabLegato(EngravingPainter& p, const SheetLayout& l, const Event& e, int x, const Event& previous,
+                   int previousX, int owner)
+{
+    const double numberTop = QFontMetricsF(tabNumberFont(l)).tightBoundingRect(QStringLiteral("0")).height() / 2 + 1.5;
     for (const FrettedNote& n : e.notes) {
         const int y = l.tabLineY(n.string);
-        if (n.vibrato)
-            drawWavyLine(p, x - 3, x + 17, l.tabLineY(1) - 8);
-        if (!previous)
-            continue;
         if (n.technique == Technique::Slide) {
             int from = n.fret;
-            for (const FrettedNote& before : previous->notes) {
+            for (const FrettedNote& before : previous.notes) {
                 if (before.string == n.string)
                     from = before.fret;
             }
             const double rise = n.fret >= from ? l.tabSpacing / 3.0 : -l.tabSpacing / 3.0;
+            p.setInk(Ink::SlideLine, owner);
             p.drawLine(QLineF(previousX + 8, y + rise, x - 8, y - rise));
-            p.setFont(sansFont(8, false));
-            p.drawText(QRect((previousX + x) / 2 - 14, l.tabLineY(1) - 16, 28, 10), Qt::AlignCenter, QStringLiteral("sl."));
         } else if (n.technique == Technique::HammerOn || n.technique == Technique::PullOff) {
+            // From above the middle of one number to the next, as a slur joins note heads.
+            const double ends = y - numberTop;
+            const double fromX = previousX + 1, toX = x - 1;
             QPainterPath arc;
-            arc.moveTo(previousX + 2, y - l.tabSpacing / 2);
-            arc.quadTo((previousX + x) / 2.0, y - l.tabSpacing * 1.3, x - 2, y - l.tabSpacing / 2);
-            p.drawPath(arc);
-            p.setFont(sansFont(8, false));
-            p.drawText(QRect((previousX + x) / 2 - 14, l.tabLineY(1) - 16, 28, 10), Qt::AlignCenter,
-                       n.technique == Technique::HammerOn ? QStringLiteral("H.O.") : QStringLiteral("P.O."));
-        } else if (n.technique == Technique::Bend) {
-            const QPointF top(x + 12, l.tabLineY(1) - 8);
-            QPainterPath arrow;
-            arrow.moveTo(x + 6, y);
-            arrow.quadTo(x + 12, y, top.x(), top.y() + 4);
-            p.drawPath(arrow);
-            p.setBrush(Qt::black);
-            p.drawPolygon(QPolygonF({top, top + QPointF(-3, 5), top + QPointF(3, 5)}));
-            p.setBrush(Qt::NoBrush);
-            p.setFont(sansFont(8, false));
-            p.drawText(QRect(int(top.x()) - 12, int(top.y()) - 11, 24, 10), Qt::AlignCenter,
-                       n.bendSemitones == 2 ? QStringLiteral("full") : QStringLiteral("\u00bd"));
+            arc.moveTo(fromX, ends);
+            arc.quadTo((fromX + toX) / 2.0, ends - 2 * kArcRise, toX, ends);
+            p.setInk(Ink::Slur, owner);
+            p.drawCurve(arc);
         }
     }
 }
 
-void drawTabNumbers(QPainter& p, const SheetLayout& l, const Event& e, int x)
+// The technique an event's name above the tab says: its chord's notes share one.
+Technique namedTechnique(const Event& e)
 {
-    p.setFont(sansFont(l.tabOnly ? 9 : std::min(l.tabSpacing + 1, 13), !l.tabOnly));
-    const QFontMetrics metrics(p.font());
+    for (const FrettedNote& n : e.notes) {
+        if (n.technique == Technique::HammerOn || n.technique == Technique::PullOff || n.technique == Technique::Slide)
+            return n.technique;
+    }
+    return Technique::Picked;
+}
+
+QString techniqueName(Technique t, bool abbreviated)
+{
+    if (t == Technique::Slide)
+        return QStringLiteral("sl.");
+    if (t == Technique::HammerOn)
+        return abbreviated ? QStringLiteral("H") : QStringLiteral("H.O.");
+    return abbreviated ? QStringLiteral("P") : QStringLiteral("P.O.");
+}
+
+double techniqueCentre(const SheetLayout& l, size_t i) { return (l.eventX[i - 1] + l.eventX[i]) / 2.0; }
+
+// A fast legato run has no room for "H.O." and "P.O." side by side: the whole sheet then writes
+// "H" and "P", as tab books do, rather than mixing both forms.
+bool abbreviateTechniques(const SheetLayout& l, const Score& score)
+{
+    const QFontMetricsF metrics(labelFont());
+    double lastRight = -1e9;
+    for (size_t i = 1; i < score.events.size(); ++i) {
+        const Technique t = namedTechnique(score.events[i]);
+        if (t == Technique::Picked)
+            continue;
+        const double half = metrics.tightBoundingRect(techniqueName(t, false)).width() / 2;
+        if (techniqueCentre(l, i) - half < lastRight + kLabelGap)
+            return true;
+        lastRight = techniqueCentre(l, i) + half;
+    }
+    return false;
+}
+
+// Arcs, slide lines, bends, their names and vibrato, each in the lowest row clear of the rest.
+void drawTechniques(EngravingPainter& p, const SheetLayout& l, const Score& score)
+{
+    for (size_t i = 1; i < score.events.size(); ++i)
+        drawTabLegato(p, l, score.events[i], l.eventX[i], score.events[i - 1], l.eventX[i - 1], int(i));
+    const bool abbreviated = abbreviateTechniques(l, score);
+    std::vector<double> vibratoFrom(score.events.size());
+    for (size_t i = 0; i < score.events.size(); ++i) {
+        const Technique t = namedTechnique(score.events[i]);
+        if (i > 0 && t != Technique::Picked)
+            drawLabelInLane(p, l, techniqueCentre(l, i), techniqueName(t, abbreviated), int(i));
+        vibratoFrom[i] = l.eventX[i] - 3;
+        for (const FrettedNote& n : score.events[i].notes) {
+            if (n.technique == Technique::Bend)
+                vibratoFrom[i] = drawTabBend(p, l, n, l.eventX[i], int(i)) + 3;
+        }
+    }
+    for (size_t i = 0; i < score.events.size(); ++i) {
+        const auto& notes = score.events[i].notes;
+        if (std::none_of(notes.begin(), notes.end(), [](const FrettedNote& n) { return n.vibrato; }))
+            continue;
+        const double from = vibratoFrom[i];
+        const auto waveAt = [&](int lane) {
+            return QRectF(from, laneMiddle(l, lane) - kWaveHeight - 1, kVibratoLength, 2 * kWaveHeight + 2);
+        };
+        const int lane = clearLane(p, [&](int k) { return std::vector<InkBox>{{Ink::Vibrato, waveAt(k), int(i), {}}}; });
+        p.setInk(Ink::Vibrato, int(i));
+        drawWavyLine(p, from, from + kVibratoLength, laneMiddle(l, lane));
+    }
+}
+
+void drawTabNumbers(EngravingPainter& p, const SheetLayout& l, const Event& e, int x, int owner)
+{
+    p.setInk(Ink::TabNumber, owner);
+    p.setFont(tabNumberFont(l));
+    const QFontMetricsF metrics(p.font());
     for (const FrettedNote& n : e.notes) {
         const QString text = QString::number(n.fret);
-        const int w = metrics.horizontalAdvance(text);
+        const double w = metrics.horizontalAdvance(text);
         const int y = l.tabLineY(n.string);
-        p.fillRect(QRect(x - w / 2 - 1, y - l.tabSpacing / 2, w + 2, l.tabSpacing), Qt::white);
-        p.drawText(QRect(x - w / 2 - 4, y - l.tabSpacing, w + 8, 2 * l.tabSpacing), Qt::AlignCenter, text);
+        p.fillRect(QRectF(x - w / 2 - 1, y - l.tabSpacing / 2.0, w + 2, l.tabSpacing), Qt::white);
+        p.drawTextAt(QPointF(x, y), Qt::AlignCenter, text);
     }
 }
 
@@ -243,57 +486,118 @@ bool tripletEighths(const Score& score, size_t first, size_t last)
 }
 
 // A bracket from left to right with "3" in a gap at its middle; its ends hook towards the notes.
-void drawTripletBracket(QPainter& p, int left, int right, int y, bool hooksDown)
+void drawTupletBracket(EngravingPainter& p, double left, double right, double y, bool hooksDown, int owner)
 {
-    const int hook = hooksDown ? 4 : -4;
-    const int mid = (left + right) / 2;
+    const double hook = hooksDown ? 4 : -4;
+    const double mid = (left + right) / 2;
+    p.setFont(sansFont(kTextSize, false));
+    const QRectF number = textInkAt(p.font(), QPointF(mid, y), Qt::AlignCenter, QStringLiteral("3"));
+    p.setInk(Ink::TupletBracket, owner);
     p.drawLine(left, y + hook, left, y);
-    p.drawLine(left, y, mid - 5, y);
-    p.drawLine(mid + 5, y, right, y);
+    p.drawLine(left, y, number.left() - 2, y);
+    p.drawLine(number.right() + 2, y, right, y);
     p.drawLine(right, y, right, y + hook);
-    p.setFont(sansFont(9, false));
-    p.drawText(QRect(mid - 5, y - 6, 10, 12), Qt::AlignCenter, QStringLiteral("3"));
+    p.setInk(Ink::TupletNumber, owner);
+    p.drawTextAt(QPointF(mid, y), Qt::AlignCenter, QStringLiteral("3"));
 }
 
-// One beam group: events within one beat that have flags.
-void drawStemsAndBeams(QPainter& p, const SheetLayout& l, const Score& score,
-                       const std::vector<std::pair<int, int>>& extents, size_t first, size_t last)
+// A run of triplet notes and rests that make one "3": three of the shortest, or three of the longest.
+std::vector<std::pair<size_t, size_t>> tupletGroups(const Score& score)
+{
+    std::vector<std::pair<size_t, size_t>> groups;
+    size_t i = 0;
+    while (i < score.events.size()) {
+        if (!isTriplet(score.events[i])) {
+            ++i;
+            continue;
+        }
+        const size_t first = i;
+        int sum = 0, shortest = 1 << 20, longest = 0;
+        while (i < score.events.size() && isTriplet(score.events[i])) {
+            const int d = score.events[i].duration;
+            sum += d;
+            shortest = std::min(shortest, d);
+            longest = std::max(longest, d);
+            ++i;
+            if (sum == 3 * shortest || sum == 3 * longest)
+                break;
+        }
+        groups.push_back({first, i - 1});
+    }
+    return groups;
+}
+
+// The staff's beam groups: events within one beat that have flags, or single events.
+std::vector<std::pair<size_t, size_t>> beamGroups(const Score& score)
+{
+    std::vector<std::pair<size_t, size_t>> groups;
+    const int beat = beatTicks(score);
+    size_t first = 0;
+    while (first < score.events.size()) {
+        size_t last = first;
+        const int group = score.events[first].start / beat;
+        if (hasFlag(score.events[first]) || score.events[first].notes.empty()) {
+            while (last + 1 < score.events.size() && score.events[last + 1].start / beat == group &&
+                   (hasFlag(score.events[last + 1]) || score.events[last + 1].notes.empty()))
+                ++last;
+        }
+        groups.push_back({first, last});
+        first = last + 1;
+    }
+    return groups;
+}
+
+// A beam that would lie on a staff line merges with it: it moves off to hang from the line or sit on it.
+int beamOffLines(const SheetLayout& l, int y, bool up)
+{
+    for (int line = 0; line <= 8; line += 2) {
+        const double ly = l.staffY(line);
+        if (std::abs(y - ly) < kBeamWidth / 2 + 1)
+            return int(up ? ly - kBeamWidth / 2 - 1.5 : ly + kBeamWidth / 2 + 1.5);
+    }
+    return y;
+}
+
+// One beam group's stems, flags and beams; fills in where each event's stem ended.
+void drawStemsAndBeams(EngravingPainter& p, const SheetLayout& l, const Score& score, std::vector<Placed>& placed,
+                       const std::vector<std::vector<WrittenNote>>& written, size_t first, size_t last)
 {
     int stepSum = 0, count = 0;
+    std::vector<size_t> noted;
     for (size_t i = first; i <= last; ++i) {
         if (score.events[i].notes.empty())
             continue;
-        for (const Head& h : headsOf(score.events[i])) {
-            stepSum += h.step;
+        noted.push_back(i);
+        for (const WrittenNote& n : written[i]) {
+            stepSum += n.step();
             ++count;
         }
     }
     if (count == 0)
         return;
     const bool up = stepSum < 4 * count; // below the middle line: stems go up
-    std::vector<size_t> noted;
-    for (size_t i = first; i <= last; ++i) {
-        if (!score.events[i].notes.empty())
-            noted.push_back(i);
-    }
     const bool beamed = noted.size() >= 2 && hasFlag(score.events[noted.front()]);
     // A beam lies straight, beyond the most extreme head of the group.
     int beamY = up ? 1 << 20 : -(1 << 20);
     for (size_t i : noted)
-        beamY = up ? std::min(beamY, extents[i].first - kStemLength) : std::max(beamY, extents[i].second + kStemLength);
-    QPen thick(Qt::black, 3.0, Qt::SolidLine, Qt::FlatCap);
-    for (size_t k = 0; k < noted.size(); ++k) {
-        const size_t i = noted[k];
+        beamY = up ? std::min(beamY, placed[i].top - kStemLength) : std::max(beamY, placed[i].bottom + kStemLength);
+    beamY = beamOffLines(l, beamY, up);
+    auto stemX = [&](size_t i) { return l.eventX[i] + (up ? kHeadWidth / 2.0 - 0.5 : -kHeadWidth / 2.0 + 0.5); };
+    for (size_t i : noted) {
         const Event& e = score.events[i];
+        placed[i].stemUp = up;
+        const int from = up ? placed[i].bottom : placed[i].top;
+        const int to = beamed ? beamY : (up ? placed[i].top - kStemLength : placed[i].bottom + kStemLength);
+        placed[i].stemEnd = to;
+        placed[i].stemX = stemX(i);
         if (e.duration >= 1920)
             continue; // a whole note has no stem
-        const int x = l.eventX[i] + (up ? kHeadWidth / 2 - 1 : -kHeadWidth / 2 + 1);
-        const int from = up ? extents[i].second : extents[i].first;
-        const int to = beamed ? beamY : (up ? extents[i].first - kStemLength : extents[i].second + kStemLength);
-        p.drawLine(x, from, x, to);
+        p.setInk(Ink::Stem, int(i));
+        p.drawLine(stemX(i), from, stemX(i), to);
         if (!beamed && hasFlag(e)) {
-            const int flags = isSixteenth(e) ? 2 : 1;
-            for (int f = 0; f < flags; ++f) {
+            p.setInk(Ink::Flag, int(i));
+            const double x = stemX(i);
+            for (int f = 0; f < (isSixteenth(e) ? 2 : 1); ++f) {
                 const int y = to + (up ? f * 5 : -f * 5);
                 QPainterPath flag;
                 flag.moveTo(x, y);
@@ -302,19 +606,11 @@ void drawStemsAndBeams(QPainter& p, const SheetLayout& l, const Score& score,
             }
         }
     }
-    if (tripletEighths(score, first, last)) {
-        int tip = up ? 1 << 20 : -(1 << 20);
-        for (size_t i : noted) {
-            const int end = beamed ? beamY : (up ? extents[i].first - kStemLength : extents[i].second + kStemLength);
-            tip = up ? std::min(tip, end) : std::max(tip, end);
-        }
-        drawTripletBracket(p, l.eventX[first] - 5, l.eventX[last] + 5, up ? tip - 8 : tip + 8, up);
-    }
     if (!beamed)
         return;
     p.save();
-    p.setPen(thick);
-    auto stemX = [&](size_t i) { return l.eventX[i] + (up ? kHeadWidth / 2 - 1 : -kHeadWidth / 2 + 1); };
+    p.setPen(QPen(Qt::black, kBeamWidth, Qt::SolidLine, Qt::FlatCap));
+    p.setInk(Ink::Beam);
     p.drawLine(stemX(noted.front()), beamY, stemX(noted.back()), beamY);
     const int second = beamY + (up ? 5 : -5);
     for (size_t k = 0; k < noted.size(); ++k) {
@@ -328,10 +624,108 @@ void drawStemsAndBeams(QPainter& p, const SheetLayout& l, const Score& score,
             p.drawLine(stemX(noted[k]), second, stemX(noted[k]) + (k + 1 < noted.size() ? 6 : -6), second);
     }
     p.restore();
-    if (isTriplet(score.events[noted.front()]) && !tripletEighths(score, first, last)) {
-        p.setFont(sansFont(9, false));
-        const int mid = (stemX(noted.front()) + stemX(noted.back())) / 2;
-        p.drawText(QRect(mid - 6, up ? beamY - 13 : beamY + 2, 12, 11), Qt::AlignCenter, QStringLiteral("3"));
+}
+
+// Whether the events first..last are beamed together as one group of the staff.
+bool beamedTogether(const Score& score, size_t first, size_t last)
+{
+    for (const auto& [a, b] : beamGroups(score)) {
+        if (a <= first && last <= b) {
+            for (size_t i = first; i <= last; ++i) {
+                if (score.events[i].notes.empty() || !hasFlag(score.events[i]))
+                    return false;
+            }
+            return last > first;
+        }
+    }
+    return false;
+}
+
+// A "3" over (or under, by the stems) each triplet group, outside the staff; a bracket where the
+// notes are not beamed together.
+void drawTuplets(EngravingPainter& p, const SheetLayout& l, const Score& score, const std::vector<Placed>& placed)
+{
+    constexpr double kClear = 6; // from the stems' ends or the staff to the bracket's line
+    for (const auto& [first, last] : tupletGroups(score)) {
+        int ups = 0, downs = 0;
+        double high = l.staffY(8), low = l.staffY(0);
+        for (size_t i = first; i <= last; ++i) {
+            if (score.events[i].notes.empty())
+                continue;
+            (placed[i].stemUp ? ups : downs)++;
+            high = std::min<double>({high, double(placed[i].top), double(placed[i].stemEnd)});
+            low = std::max<double>({low, double(placed[i].bottom), double(placed[i].stemEnd)});
+        }
+        const bool above = ups >= downs;
+        const double y = above ? high - kClear - 4 : low + kClear + 4;
+        const double left = l.eventX[first] - 5, right = l.eventX[last] + 5;
+        if (beamedTogether(score, first, last)) {
+            p.setInk(Ink::TupletNumber);
+            p.setFont(sansFont(kTextSize, false));
+            p.drawTextAt(QPointF((left + right) / 2, y), Qt::AlignCenter, QStringLiteral("3"));
+        } else {
+            drawTupletBracket(p, left, right, y, above, int(first));
+        }
+    }
+}
+
+// Where a slur meets one of its notes: just beyond the head on the slur's side, or beyond the
+// stem's end where the stem stands on that side; the later note's accidental is kept clear too.
+QPointF slurEnd(const SheetLayout& l, const Placed& at, int x, bool below, bool later)
+{
+    const double headEdge = l.staffSpacing / 2.0 + kSlurGap;
+    if (at.stemUp == !below && at.stemEnd != 0)
+        return {at.stemX, below ? at.stemEnd + kSlurGap : at.stemEnd - kSlurGap};
+    double y = below ? at.bottom + headEdge : at.top - headEdge;
+    if (later && !at.accidentals.isEmpty())
+        y = below ? std::max(y, at.accidentals.bottom() + kSlurGap) : std::min(y, at.accidentals.top() - kSlurGap);
+    return {x + (later ? -1.0 : 1.0), y};
+}
+
+// Slurs over hammer-ons, pull-offs and slides in the staff: from the note before to the note, on
+// the heads' side away from the stems; over both where the stems point different ways.
+void drawStaffSlurs(EngravingPainter& p, const SheetLayout& l, const Score& score, const std::vector<Placed>& placed)
+{
+    for (size_t i = 1; i < score.events.size(); ++i) {
+        const Event& e = score.events[i];
+        const Event& before = score.events[i - 1];
+        const bool slurred = std::any_of(e.notes.begin(), e.notes.end(), [](const FrettedNote& n) {
+            return n.technique == Technique::HammerOn || n.technique == Technique::PullOff || n.technique == Technique::Slide;
+        });
+        if (!slurred || before.notes.empty())
+            continue;
+        const bool below = placed[i].stemUp && placed[i - 1].stemUp;
+        const QPointF from = slurEnd(l, placed[i - 1], l.eventX[i - 1], below, false);
+        const QPointF to = slurEnd(l, placed[i], l.eventX[i], below, true);
+        const double bow = below ? l.staffSpacing * 1.2 : -l.staffSpacing * 1.2;
+        const double quarter = (to.x() - from.x()) / 4;
+        QPainterPath slur;
+        slur.moveTo(from);
+        slur.cubicTo(from.x() + quarter, from.y() + bow, to.x() - quarter, to.y() + bow, to.x(), to.y());
+        p.setInk(Ink::Slur, int(i));
+        p.drawCurve(slur);
+    }
+}
+
+// A bend in the staff: a curved arrow up from the head to the pitch it reaches.
+void drawStaffBends(EngravingPainter& p, const SheetLayout& l, const Score& score, const std::vector<Placed>& placed)
+{
+    for (size_t i = 0; i < score.events.size(); ++i) {
+        for (const FrettedNote& n : score.events[i].notes) {
+            if (n.technique != Technique::Bend)
+                continue;
+            const double x = l.eventX[i] + kHeadWidth / 2.0 + (placed[i].stemUp ? 3 : 2) + (isDotted(score.events[i]) ? 5 : 0);
+            const double from = placed[i].top;
+            const double to = from - l.staffSpacing * (n.bendSemitones == 2 ? 1.0 : 0.5) - 3;
+            QPainterPath bend;
+            bend.moveTo(x, from);
+            bend.quadTo(x + 5, from, x + 5, to + 3);
+            p.setInk(Ink::BendSign, int(i));
+            p.drawCurve(bend);
+            p.setBrush(Qt::black);
+            p.drawPolygon(QPolygonF({QPointF(x + 5, to), QPointF(x + 3, to + 3.5), QPointF(x + 7, to + 3.5)}));
+            p.setBrush(Qt::NoBrush);
+        }
     }
 }
 
@@ -341,86 +735,178 @@ bool palmMuted(const Event& e)
 }
 bool letRing(const Event& e) { return e.letRing; }
 
-// A label over each run of events that have something in common ("P.M.", "let ring"), and a
-// dashed line on to the last of them.
-void drawExtents(QPainter& p, const SheetLayout& l, const Score& score, bool (*marked)(const Event&), const QString& label)
+constexpr double kExtentEndTick = 3; // the short upright that ends an extent's dashed line
+constexpr double kLineBreak = 3;     // paper either side of what an extent's line breaks for
+
+// Where an extent's line along `row` must break: round everything drawn that it would touch.
+std::vector<std::pair<double, double>> lineGaps(const EngravingPainter& p, const QRectF& row, int owner)
 {
-    p.setFont(sansFont(8, false));
-    const int y = l.tabLineY(1) - 11;
+    std::vector<std::pair<double, double>> gaps;
+    for (const InkBox& b : p.ink()->boxes()) {
+        if (collides(b, {Ink::ExtentLine, row, owner, {}}))
+            gaps.push_back({b.box.left() - kLineBreak, b.box.right() + kLineBreak});
+    }
+    std::sort(gaps.begin(), gaps.end());
+    return gaps;
+}
+
+// A dashed line from `from` to `to`, left out over the gaps, and its end tick where it ends.
+void drawBrokenLine(EngravingPainter& p, double from, double to, double y, const std::vector<std::pair<double, double>>& gaps,
+                    int owner)
+{
+    p.save();
+    p.setPen(QPen(Qt::black, 1.0, Qt::DashLine));
+    p.setInk(Ink::ExtentLine, owner);
+    for (const auto& [gapLeft, gapRight] : gaps) {
+        if (gapLeft >= to)
+            break;
+        if (gapLeft > from)
+            p.drawLine(from, y, gapLeft, y);
+        from = std::max(from, gapRight);
+    }
+    if (from < to)
+        p.drawLine(from, y, to, y);
+    p.restore();
+    if (from < to)
+        p.drawLine(to, y - kExtentEndTick, to, y + kExtentEndTick);
+}
+
+// A label over each run of events that have something in common ("P.M.", "let ring"), and a
+// dashed line on to the last of them, in the lowest row where label and line are clear.
+void drawExtents(EngravingPainter& p, const SheetLayout& l, const Score& score, bool (*marked)(const Event&),
+                 const QString& label)
+{
+    const QFont font = labelFont();
     for (size_t first = 0; first < score.events.size(); ++first) {
         if (!marked(score.events[first]))
             continue;
         size_t last = first;
         while (last + 1 < score.events.size() && marked(score.events[last + 1]))
             ++last;
-        const int textLeft = l.eventX[first] - 8;
-        const int textWidth = QFontMetrics(p.font()).horizontalAdvance(label) + 2;
-        p.drawText(QRect(textLeft, y - 5, textWidth, 10), Qt::AlignLeft | Qt::AlignVCenter, label);
-        int end = l.eventX[last] + 8;
+        const int owner = int(first);
+        const double textLeft = l.eventX[first] - 6;
+        double end = l.eventX[last] + 8;
         if (last + 1 < score.events.size()) // clear of a label that may start at the next event
-            end = std::min(end, l.eventX[last + 1] - 12);
-        if (end > textLeft + textWidth + 2) {
-            // The line goes round the marks of the notes under it (H.O., sl., a bend's "full",
-            // vibrato), which sit at its height.
-            std::vector<std::pair<int, int>> gaps;
-            for (size_t i = first; i <= last + 1 && i < score.events.size(); ++i) {
-                for (const FrettedNote& n : score.events[i].notes) {
-                    const int x = l.eventX[i];
-                    if (i > 0 && (n.technique == Technique::HammerOn || n.technique == Technique::PullOff ||
-                                  n.technique == Technique::Slide))
-                        gaps.push_back({(l.eventX[i - 1] + x) / 2 - 14, (l.eventX[i - 1] + x) / 2 + 14});
-                    if (n.technique == Technique::Bend)
-                        gaps.push_back({x, x + 24});
-                    if (n.vibrato)
-                        gaps.push_back({x - 3, x + 17});
-                }
-            }
-            std::sort(gaps.begin(), gaps.end());
-            p.save();
-            p.setPen(QPen(Qt::black, 1.0, Qt::DashLine));
-            int from = textLeft + textWidth + 1;
-            for (const auto& [gapLeft, gapRight] : gaps) {
-                if (gapLeft - 2 > from)
-                    p.drawLine(from, y, std::min(end, gapLeft - 2), y);
-                from = std::max(from, gapRight + 2);
-            }
-            if (from < end)
-                p.drawLine(from, y, end, y);
-            p.restore();
-            p.drawLine(end, y - 3, end, y + 3);
-        }
+            end = std::min(end, l.eventX[last + 1] - 10.0);
+        const auto textAt = [&](int lane) {
+            return textInkAt(font, QPointF(textLeft, laneBaseline(l, lane)), Qt::AlignLeft | Qt::AlignBaseline, label);
+        };
+        const bool lined = end > textAt(0).right() + 4;
+        const auto lineAt = [&](int lane) {
+            const double y = laneMiddle(l, lane);
+            return QRectF(QPointF(textAt(lane).right() + 3, y - kExtentEndTick), QPointF(end + 0.5, y + kExtentEndTick));
+        };
+        // A long line that no row leaves clear stands in the row its label does and breaks
+        // round what it meets there, as a dashed line breaks round a technique's name.
+        int lane = clearLane(
+            p,
+            [&](int k) {
+                std::vector<InkBox> boxes{{Ink::Label, textAt(k), owner, label}};
+                if (lined)
+                    boxes.push_back({Ink::ExtentLine, lineAt(k), owner, {}});
+                return boxes;
+            },
+            -1);
+        if (lane < 0)
+            lane = clearLane(p, [&](int k) { return std::vector<InkBox>{{Ink::Label, textAt(k), owner, label}}; });
+        const std::vector<std::pair<double, double>> gaps = lineGaps(p, lineAt(lane), owner);
+        p.setInk(Ink::Label, owner);
+        p.setFont(font);
+        const QRectF text = p.drawTextAt(QPointF(textLeft, laneBaseline(l, lane)), Qt::AlignLeft | Qt::AlignBaseline, label);
+        if (lined)
+            drawBrokenLine(p, text.right() + 3, end, laneMiddle(l, lane), gaps, owner);
         first = last;
     }
 }
 
-// A shuffle: two beamed eighths are played as a quarter and an eighth of a triplet.
-void drawShuffleMark(QPainter& p, int right, int top)
+// A shuffle: two beamed eighths are played as a quarter and an eighth of a triplet. Drawn left of
+// `right`, its top at `top`; returns its left edge.
+constexpr double kShuffleMarkWidth = 52;
+constexpr double kShuffleMarkTop = 5; // its "3" stands above this, inside the page
+constexpr double kHeaderGap = 24; // between the title and the line of level, focus and rhythm
+
+// The shuffle mark's little notes belong together as one event's parts do.
+constexpr int kTempoMarkOwner = 1 << 20;
+
+double drawShuffleMark(EngravingPainter& p, double right, double top)
 {
+    const double x = right - kShuffleMarkWidth;
     p.save();
     p.setBrush(Qt::black);
-    auto note = [&](double x, double stemTop) {
-        p.drawEllipse(QPointF(x, top + 13), 2.6, 1.9);
-        p.drawLine(QLineF(x + 2.4, top + 13, x + 2.4, stemTop));
+    auto note = [&](double nx, double stemTop) {
+        p.setInk(Ink::NoteHead, kTempoMarkOwner);
+        p.drawEllipse(QPointF(nx, top + 14), 2.6, 1.9);
+        p.setInk(Ink::Stem, kTempoMarkOwner);
+        p.drawLine(QLineF(nx + 2.4, top + 14, nx + 2.4, stemTop));
     };
-    const int x = right;
-    note(x, top + 3); // the two eighths, beamed
-    note(x + 9, top + 3);
+    note(x, top + 4); // the two eighths, beamed
+    note(x + 9, top + 4);
     p.setPen(QPen(Qt::black, 2.0, Qt::SolidLine, Qt::FlatCap));
-    p.drawLine(QLineF(x + 2.4, top + 4, x + 11.4, top + 4));
+    p.setInk(Ink::Beam, kTempoMarkOwner);
+    p.drawLine(QLineF(x + 2.4, top + 5, x + 11.4, top + 5));
     p.setPen(QPen(Qt::black, 1.0));
-    p.setFont(sansFont(11, false));
-    p.drawText(QRect(x + 15, top + 2, 12, 14), Qt::AlignCenter, QStringLiteral("="));
-    note(x + 31, top + 5); // quarter and eighth under a triplet bracket
-    note(x + 41, top + 5);
-    p.drawLine(QLineF(x + 43.4, top + 5, x + 46.4, top + 9));
+    p.setInk(Ink::Label);
+    p.setFont(sansFont(kTextSize, false));
+    p.drawTextAt(QPointF(x + 20, top + 9), Qt::AlignCenter, QStringLiteral("="));
+    note(x + 31, top + 6); // quarter and eighth under a triplet bracket
+    note(x + 41, top + 6);
+    p.setInk(Ink::Flag, kTempoMarkOwner);
+    p.drawLine(QLineF(x + 43.4, top + 6, x + 46.4, top + 10));
     p.setBrush(Qt::NoBrush);
-    p.drawLine(QLineF(x + 29, top + 2, x + 29, top));
-    p.drawLine(QLineF(x + 29, top, x + 34, top));
-    p.drawLine(QLineF(x + 41, top, x + 46, top));
-    p.drawLine(QLineF(x + 46, top, x + 46, top + 2));
-    p.setFont(sansFont(8, false));
-    p.drawText(QRect(x + 34, top - 5, 7, 10), Qt::AlignCenter, QStringLiteral("3"));
+    p.setInk(Ink::TupletBracket, kTempoMarkOwner);
+    p.drawLine(QLineF(x + 29, top + 3, x + 29, top + 1));
+    p.drawLine(QLineF(x + 29, top + 1, x + 32, top + 1));
+    p.drawLine(QLineF(x + 42, top + 1, x + 46, top + 1));
+    p.drawLine(QLineF(x + 46, top + 1, x + 46, top + 3));
+    p.setInk(Ink::TupletNumber, kTempoMarkOwner);
+    p.drawTextAt(QPointF(x + 37, top + 1), Qt::AlignCenter, QStringLiteral("3"));
     p.restore();
+    return x;
+}
+
+constexpr double kHeaderLeft = 8;
+constexpr double kTitleBaseline = 14;
+constexpr double kDetailsBaseline = 29;
+
+void drawHeader(EngravingPainter& p, const SheetLayout& l, const Score& score, const SheetStyle& style)
+{
+    p.setInk(Ink::Label);
+    p.setFont(sansFont(kTitleSize, true));
+    const QRectF title = p.drawTextAt(QPointF(kHeaderLeft, kTitleBaseline), Qt::AlignLeft | Qt::AlignBaseline,
+                                      QString::fromStdString(score.title));
+    double right = l.width - kRightMargin;
+    if (!style.tabOnly) {
+        p.setFont(sansFont(kTextSize + 2, false));
+        const QRectF tempo = p.drawTextAt(QPointF(right, kTitleBaseline), Qt::AlignRight | Qt::AlignBaseline, tempoText(score));
+        right = tempo.left() - 8;
+    }
+    if (score.shuffle)
+        drawShuffleMark(p, right, kShuffleMarkTop);
+    const QString details = headerDetails(score, style.kind);
+    if (details.isEmpty())
+        return;
+    // Beside the title where it fits, else on a line of its own under it, at the left or the
+    // right, wherever the notes leave it clear.
+    const QFont font = sansFont(kTextSize, false);
+    if (score.shuffle)
+        right -= kShuffleMarkWidth + 8;
+    const double width = QFontMetricsF(font).tightBoundingRect(details).width();
+    std::vector<std::pair<QPointF, Qt::Alignment>> places;
+    if (title.right() + kHeaderGap + width < right)
+        places.push_back({{title.right() + kHeaderGap, kTitleBaseline}, Qt::AlignLeft});
+    places.push_back({{kHeaderLeft, kDetailsBaseline}, Qt::AlignLeft});
+    places.push_back({{double(l.width - kRightMargin), kDetailsBaseline}, Qt::AlignRight});
+    auto chosen = places.front();
+    for (const auto& place : places) {
+        const QRectF box = textInkAt(font, place.first, place.second | Qt::AlignBaseline, details);
+        if (p.ink() && clearOf(*p.ink(), {Ink::Label, box, -1, details})) {
+            chosen = place;
+            break;
+        }
+    }
+    p.setInk(Ink::Label);
+    p.setFont(font);
+    p.drawTextAt(chosen.first, chosen.second | Qt::AlignBaseline, details);
 }
 
 } // namespace
@@ -438,151 +924,310 @@ int staffStep(int writtenMidi, bool* sharp)
     return (octave - 4) * 7 + stepOf[pc] - 2;
 }
 
-SheetLayout layoutSheet(const Score& score, const SheetStyle& style)
+QString tempoText(const Score& score)
+{
+    // In 6/8 the beat is a dotted quarter: three eighths, two thirds of the quarters' count.
+    if (score.beatValue == 8 && score.beats % 3 == 0)
+        return QStringLiteral("\u2669. = %1").arg(int(std::lround(score.tempo * 2.0 / 3.0)));
+    return QStringLiteral("\u2669 = %1").arg(score.tempo);
+}
+
+QString headerDetails(const Score& score, SheetKind kind)
+{
+    if (kind == SheetKind::Lesson)
+        return {};
+    QStringList parts;
+    if (score.level > 0)
+        parts << QStringLiteral("Stufe %1 von %2").arg(score.level).arg(kTopLevel);
+    if (!score.focus.empty())
+        parts << QString::fromStdString(score.focus);
+    if (kind == SheetKind::Riff) {
+        if (const RhythmPattern* rhythm = rhythmFor(score))
+            parts << QStringLiteral("Rhythmus: %1").arg(QString::fromUtf8(rhythm->name));
+    }
+    return parts.join(QStringLiteral("  \u00b7  "));
+}
+
+namespace {
+
+constexpr double kFretGap = 5; // paper between the fret numbers of neighbouring events
+
+// Half the widest fret number of an event, with its text clearance.
+double widestFret(const SheetLayout& l, const Event& e)
+{
+    double widest = 0;
+    for (const FrettedNote& n : e.notes)
+        widest = std::max(widest, fretHalfWidth(l, &e, n.string));
+    return widest;
+}
+
+SheetLayout spacedLayout(const Score& score, const SheetStyle& style)
 {
     SheetLayout l;
     l.width = style.width;
     l.height = style.height;
     l.tabOnly = style.tabOnly;
-    l.staffSpacing = 6;
+    l.staffSpacing = kStaffSpacing;
     if (style.tabOnly) {
         l.tabSpacing = 14;
         l.tabTopLine = 48; // room above for bar numbers, H.O., P.O. and bends
     } else {
-        l.staffBottomLine = 72;
-        l.tabSpacing = 9;
-        l.tabTopLine = style.height - 14 - 5 * l.tabSpacing;
+        l.staffBottomLine = kStaffBottomLine;
+        l.tabSpacing = kTabSpacing;
+        l.tabTopLine = style.height - kBottomMargin - 5 * l.tabSpacing;
     }
-    // Space by duration, but never so tight that fret numbers touch.
-    std::vector<double> weight;
-    double total = 0;
-    for (const Event& e : score.events) {
-        weight.push_back(std::max(1.0, std::sqrt(e.duration / 120.0)));
+    const std::vector<std::vector<WrittenNote>> written = writtenNotes(score);
+    auto needsAccidental = [&](size_t i) {
+        return !style.tabOnly && std::any_of(written[i].begin(), written[i].end(),
+                                             [](const WrittenNote& n) { return n.accidental != Accidental::None; });
+    };
+    // Space by duration, but never so tight that fret numbers touch; accidentals take their room.
+    std::vector<double> weight, least;
+    double total = 0, accidentals = 0, leastTotal = 0;
+    for (size_t i = 0; i < score.events.size(); ++i) {
+        weight.push_back(std::max(1.0, std::sqrt(score.events[i].duration / 120.0)));
         total += weight.back();
+        accidentals += needsAccidental(i) ? kAccidentalRoom : 0;
+        const double next = i + 1 < score.events.size() ? widestFret(l, score.events[i + 1]) : kHeadWidth;
+        least.push_back(widestFret(l, score.events[i]) + next + kFretGap);
+        leastTotal += least.back();
     }
-    const int left = style.tabOnly ? 40 : kLeftMargin;
+    const int left = style.tabOnly ? 40 : kClefLeft + kClefWidth + signatureWidth(score) + kTimeSignatureWidth + 6;
     const int bars = int(score.barStarts.size()) - 1;
-    const double barGap = 12;
-    const double usable = style.width - left - kRightMargin - barGap * bars;
-    double x = left + 10;
+    const double usable = style.width - left - kRightMargin - kBarGap * bars - accidentals - kFirstNoteGap;
+    // A bar full of sixteenths with accidentals may not fit even at the least spacing: the gaps
+    // between fret numbers then give up what is missing, so the music stays on the page.
+    const double squeeze = std::min(1.0, usable / leastTotal);
+    double x = left + (style.tabOnly ? 10 : kFirstNoteGap);
     size_t bar = 1;
     l.barX.push_back(left);
     for (size_t i = 0; i < score.events.size(); ++i) {
+        if (needsAccidental(i))
+            x += kAccidentalRoom;
         l.eventX.push_back(int(std::lround(x)));
-        x += usable * weight[i] / total;
+        x += least[i] * squeeze + std::max(0.0, usable - leastTotal) * weight[i] / total;
         const int end = score.events[i].start + score.events[i].duration;
         if (bar < score.barStarts.size() && end >= score.barStarts[bar]) {
             l.barX.push_back(int(std::lround(x - 2)));
-            x += barGap;
+            x += kBarGap;
             ++bar;
         }
     }
     return l;
 }
 
-QImage renderSheet(const Score& score, const SheetStyle& style)
-{
-    const SheetLayout l = layoutSheet(score, style);
-    QImage image(l.width, l.height, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(Qt::black, 1.0));
+// Notes this high (three ledger lines above the staff and more) are written an octave lower
+// under "8va", as engravers do, so that they keep clear of the header.
+constexpr int kOttavaFrom = 14;
+constexpr double kOttavaClear = 4;  // paper between the highest ink of the passage and "8va"
+constexpr double kOttavaHook = 4;   // the downward end of its dashed line
 
-    if (!style.tabOnly) {
-        p.setFont(sansFont(12, true));
-        p.drawText(QRect(8, 2, l.width - 120, 16), Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(score.title));
-        p.setFont(sansFont(11, false));
-        p.drawText(QRect(l.width - 130, 2, 122, 16), Qt::AlignRight | Qt::AlignVCenter,
-                   QStringLiteral("\u2669 = %1").arg(score.tempo));
-        if (score.shuffle)
-            drawShuffleMark(p, l.width - 130 + 122 - QFontMetrics(p.font()).horizontalAdvance(QStringLiteral("\u2669 = %1").arg(score.tempo)) - 58, 3);
-    } else {
-        p.setFont(sansFont(12, true));
-        p.drawText(QRect(8, 2, l.width - 16, 16), Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(score.title));
-        if (score.shuffle)
-            drawShuffleMark(p, l.width - 56, 5);
+int highestStep(const std::vector<WrittenNote>& notes)
+{
+    int high = -1000;
+    for (const WrittenNote& n : notes)
+        high = std::max(high, n.step());
+    return high;
+}
+
+// Lowers each very high passage, the whole beats that hold such notes, by an octave; returns the
+// passages' first and last events.
+std::vector<std::pair<size_t, size_t>> lowerHighPassages(const Score& score, std::vector<std::vector<WrittenNote>>& written)
+{
+    const int beat = beatTicks(score);
+    const auto beatOf = [&](size_t i) { return score.events[i].start / beat; };
+    std::vector<std::pair<size_t, size_t>> passages;
+    for (size_t i = 0; i < written.size(); ++i) {
+        if (written[i].empty() || highestStep(written[i]) < kOttavaFrom)
+            continue;
+        size_t first = i, last = i;
+        while (first > 0 && beatOf(first - 1) == beatOf(i))
+            --first;
+        while (last + 1 < written.size() && beatOf(last + 1) == beatOf(i))
+            ++last;
+        if (!passages.empty() && passages.back().second + 1 >= first)
+            first = passages.back().first, passages.pop_back();
+        passages.push_back({first, last});
+        i = last;
     }
+    for (const auto& [first, last] : passages) {
+        for (size_t i = first; i <= last; ++i) {
+            for (WrittenNote& n : written[i])
+                n.octave -= 1;
+        }
+    }
+    return passages;
+}
+
+// "8va" and a dashed line with a hook at its end over a passage written an octave lower.
+void drawOttava(EngravingPainter& p, const SheetLayout& l, const std::vector<Placed>& placed, size_t first, size_t last)
+{
+    double high = l.staffY(8);
+    for (size_t i = first; i <= last; ++i)
+        high = std::min<double>({high, double(placed[i].top), placed[i].stemUp ? double(placed[i].stemEnd) : high});
+    const QFont font = labelFont();
+    const int owner = int(first);
+    const QString text = QStringLiteral("8va");
+    const double left = l.eventX[first] - kHeadWidth, right = l.eventX[last] + kHeadWidth;
+    double baseline = high - kOttavaClear;
+    const auto clearAt = [&](double y) {
+        const QRectF label = textInkAt(font, QPointF(left, y), Qt::AlignLeft | Qt::AlignBaseline, text);
+        const QRectF line(QPointF(label.right() + 3, label.top()), QPointF(right + 0.5, y + kOttavaHook));
+        return clearOf(*p.ink(), {Ink::Label, label, owner, text}) && clearOf(*p.ink(), {Ink::ExtentLine, line, owner, {}});
+    };
+    while (p.ink() && baseline > l.staffY(8) - 2 * kLaneHeight && !clearAt(baseline))
+        baseline -= 1;
+    p.setInk(Ink::Label, owner);
+    p.setFont(font);
+    const QRectF label = p.drawTextAt(QPointF(left, baseline), Qt::AlignLeft | Qt::AlignBaseline, text);
+    const double y = label.top() + 1;
+    p.save();
+    p.setInk(Ink::ExtentLine, owner);
+    p.setPen(QPen(Qt::black, 1.0, Qt::DashLine));
+    p.drawLine(label.right() + 3, y, right, y);
+    p.restore();
+    p.drawLine(right, y, right, y + kOttavaHook);
+}
+
+// Draws the whole sheet at layout `l`, recording its ink as it goes: what is drawn later finds
+// its place clear of what is drawn before it, the header last.
+void drawSheet(QImage& image, const SheetLayout& l, const Score& score, const SheetStyle& style, InkSheet& ink)
+{
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::black, 1.0));
+    EngravingPainter p(painter, &ink);
 
     const int right = l.barX.back();
     if (!style.tabOnly) {
+        p.setInk(Ink::StaffLine);
         for (int line = 0; line < 5; ++line)
-            p.drawLine(l.barX.front() - kLeftMargin + 4, l.staffY(line * 2), right, l.staffY(line * 2));
+            p.drawLine(kClefLeft - 2, l.staffY(line * 2), right, l.staffY(line * 2));
         drawTrebleClef(p, l);
-        p.setFont(sansFont(l.staffSpacing * 2 + 3, true));
-        p.drawText(QRect(36, l.staffY(8) - 1, 16, l.staffSpacing * 2), Qt::AlignCenter, QString::number(score.beats));
-        p.drawText(QRect(36, l.staffY(4) - 1, 16, l.staffSpacing * 2), Qt::AlignCenter, QString::number(score.beatValue));
+        const double signatureLeft = kClefLeft + kClefWidth;
+        drawKeySignature(p, l, keyFifths(score.key), signatureLeft);
+        p.setInk(Ink::TimeSignature);
+        p.setFont(sansFont(l.staffSpacing * 2 + 4, true));
+        const double timeX = signatureLeft + signatureWidth(score) + kTimeSignatureWidth / 2.0;
+        p.drawTextAt(QPointF(timeX, l.staffY(6)), Qt::AlignCenter, QString::number(score.beats));
+        p.drawTextAt(QPointF(timeX, l.staffY(2)), Qt::AlignCenter, QString::number(score.beatValue));
     }
+    p.setInk(Ink::TabLine);
     for (int s = 1; s <= 6; ++s)
         p.drawLine(8, l.tabLineY(s), right, l.tabLineY(s));
+    p.setInk(Ink::Clef);
     p.setFont(sansFont(std::min(l.tabSpacing + 1, 13), true));
     const char* tab[] = {"T", "A", "B"};
     for (int i = 0; i < 3; ++i)
-        p.drawText(QRect(12, l.tabLineY(1) + l.tabSpacing / 2 + i * (l.tabSpacing * 5 / 3) - 2, 14, l.tabSpacing + 4),
-                   Qt::AlignCenter, QString::fromLatin1(tab[i]));
+        p.drawTextAt(QPointF(18, l.tabLineY(1) + l.tabSpacing * (1 + i * 1.6)), Qt::AlignCenter, QString::fromLatin1(tab[i]));
 
     // Bar lines through both staves.
     for (size_t b = 0; b < l.barX.size(); ++b) {
         const int x = l.barX[b];
         if (b == 0 && !style.tabOnly)
             continue; // the staves begin with the clef, not a bar line
+        p.setInk(Ink::BarLine);
         if (!style.tabOnly)
             p.drawLine(x, l.staffY(8), x, l.staffY(0));
         p.drawLine(x, l.tabLineY(1), x, l.tabLineY(6));
         if (style.numberBars && b + 1 < l.barX.size()) {
-            p.setFont(sansFont(9, false));
+            p.setInk(Ink::Label);
+            p.setFont(sansFont(kTextSize, false));
             p.drawText(QPointF(x + 2, l.tabLineY(1) - 20), QString::number(b + 1));
         }
     }
     if (l.barX.size() > 1) { // a final double bar
-        QPen heavy(Qt::black, 2.5);
         p.save();
-        p.setPen(heavy);
-        p.drawLine(right + 3, style.tabOnly ? l.tabLineY(1) : l.staffY(8), right + 3, style.tabOnly ? l.tabLineY(6) : l.staffY(0));
+        p.setInk(Ink::BarLine);
+        p.setPen(QPen(Qt::black, 2.5));
+        if (!style.tabOnly)
+            p.drawLine(right + 3, l.staffY(8), right + 3, l.staffY(0));
         p.drawLine(right + 3, l.tabLineY(1), right + 3, l.tabLineY(6));
         p.restore();
     }
 
-    std::vector<std::pair<int, int>> extents(score.events.size(), {0, 0});
-    std::map<int, bool> sharpInBar;
-    size_t bar = 1;
+    std::vector<std::vector<WrittenNote>> written = writtenNotes(score);
+    const std::vector<std::pair<size_t, size_t>> ottavas =
+        l.ottava ? lowerHighPassages(score, written) : std::vector<std::pair<size_t, size_t>>{};
+    std::vector<Placed> placed(score.events.size());
     for (size_t i = 0; i < score.events.size(); ++i) {
         const Event& e = score.events[i];
-        while (bar < score.barStarts.size() && e.start >= score.barStarts[bar]) {
-            sharpInBar.clear(); // accidentals hold to the end of their bar
-            ++bar;
-        }
-        if (!style.tabOnly) {
-            if (e.notes.empty())
-                drawRest(p, l, e, l.eventX[i]);
-            else
-                extents[i] = drawHeads(p, l, e, l.eventX[i], sharpInBar);
-        }
-        drawTabNumbers(p, l, e, l.eventX[i]);
-        drawTechniques(p, l, e, l.eventX[i], i > 0 ? &score.events[i - 1] : nullptr, i > 0 ? l.eventX[i - 1] : 0);
+        if (!style.tabOnly && !e.notes.empty())
+            std::tie(placed[i].top, placed[i].bottom) = drawHeads(p, l, e, l.eventX[i], written[i], int(i), &placed[i].accidentals);
+        drawTabNumbers(p, l, e, l.eventX[i], int(i));
     }
     if (style.tabOnly && style.tripletBrackets) {
         for (size_t i = 0; i + 2 < score.events.size(); ++i) {
             if (tripletEighths(score, i, i + 2))
-                drawTripletBracket(p, l.eventX[i] - 6, l.eventX[i + 2] + 6, l.tabLineY(1) - 27, true);
+                drawTupletBracket(p, l.eventX[i] - 6, l.eventX[i + 2] + 6, l.tabLineY(1) - 27, true, int(i));
         }
     }
+    if (!style.tabOnly) {
+        for (const auto& [first, last] : beamGroups(score))
+            drawStemsAndBeams(p, l, score, placed, written, first, last);
+        for (size_t i = 0; i < score.events.size(); ++i) {
+            if (score.events[i].notes.empty())
+                drawRest(p, l, score.events[i], l.eventX[i], int(i));
+        }
+        drawTuplets(p, l, score, placed);
+        drawStaffSlurs(p, l, score, placed);
+        drawStaffBends(p, l, score, placed);
+        for (const auto& [first, last] : ottavas)
+            drawOttava(p, l, placed, first, last);
+    }
+    drawTechniques(p, l, score);
     drawExtents(p, l, score, palmMuted, QStringLiteral("P.M."));
     drawExtents(p, l, score, letRing, QStringLiteral("let ring"));
-    if (!style.tabOnly) {
-        const int beat = beatTicks(score);
-        size_t first = 0;
-        while (first < score.events.size()) {
-            size_t last = first;
-            const int group = score.events[first].start / beat;
-            if (hasFlag(score.events[first]) || score.events[first].notes.empty()) {
-                while (last + 1 < score.events.size() && score.events[last + 1].start / beat == group &&
-                       (hasFlag(score.events[last + 1]) || score.events[last + 1].notes.empty()))
-                    ++last;
+    drawHeader(p, l, score, style);
+}
+
+// How far the staff may move down, towards the tab, to leave notes high above it clear of the
+// header; the rows above the tab still have their room.
+constexpr int kMostStaffDrop = 8;
+constexpr int kStaffDropStep = 2;
+
+size_t collisionsAt(const SheetLayout& l, const Score& score, const SheetStyle& style)
+{
+    QImage scratch(l.width, l.height, QImage::Format_RGB32);
+    InkSheet ink;
+    drawSheet(scratch, l, score, style, ink);
+    return unintendedOverlaps(ink.boxes()).size();
+}
+
+} // namespace
+
+SheetLayout layoutSheet(const Score& score, const SheetStyle& style)
+{
+    SheetLayout best = spacedLayout(score, style);
+    if (style.tabOnly)
+        return best;
+    // The staff as it is first; then lower; then with its highest passages an octave down.
+    size_t fewest = collisionsAt(best, score, style);
+    for (bool ottava : {false, true}) {
+        for (int drop = ottava ? 0 : kStaffDropStep; fewest > 0 && drop <= kMostStaffDrop; drop += kStaffDropStep) {
+            SheetLayout other = spacedLayout(score, style);
+            other.staffBottomLine += drop;
+            other.ottava = ottava;
+            const size_t collisions = collisionsAt(other, score, style);
+            if (collisions < fewest) {
+                best = other;
+                fewest = collisions;
             }
-            drawStemsAndBeams(p, l, score, extents, first, last);
-            first = last + 1;
         }
+    }
+    return best;
+}
+
+QImage renderSheet(const Score& score, const SheetStyle& style, InkSheet* ink)
+{
+    const SheetLayout l = layoutSheet(score, style);
+    QImage image(l.width, l.height, QImage::Format_RGB32);
+    InkSheet drawn;
+    drawSheet(image, l, score, style, drawn);
+    if (ink) {
+        for (const InkBox& b : drawn.boxes())
+            ink->add(b);
     }
     return image;
 }

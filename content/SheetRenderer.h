@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "content/Ink.h"
 #include "content/Score.h"
 
 #include <QImage>
@@ -19,26 +20,41 @@ struct SheetLayout {
     std::vector<int> eventX;  // x of each event's note heads, and of its fret numbers
     std::vector<int> barX;    // x of each bar line
     bool tabOnly = false;
+    // Passages far above the staff are written an octave lower under "8va": only where the
+    // notes would otherwise run into the header.
+    bool ottava = false;
 
     int tabLineY(int string) const { return tabTopLine + (string - 1) * tabSpacing; }
     // Written a octave above sounding pitch, as guitar music is; 0 is the bottom line E4.
     int staffY(int staffStep) const { return staffBottomLine - staffStep * staffSpacing / 2; }
 };
 
+// What a sheet shows in its header besides the title: a riff names the rhythm it is played
+// with; any kind that is not a lesson picture shows its level and focus.
+enum class SheetKind { Riff, Exercise, Lesson };
+
 struct SheetStyle {
     int width = 700;
-    int height = 170;
+    int height = 175;
+    SheetKind kind = SheetKind::Riff;
     bool tabOnly = false;     // the lesson pictures: tablature without the staff
     bool numberBars = false;
     // Tab-only: a "3" bracket over each beat of triplet eighths. Off, the lesson pictures are
     // drawn as they have been; the staff always brackets them.
     bool tripletBrackets = false;
+    int tabDigitPixels = 0; // 0: as large as the tab lines' distance allows
 };
 
 // Diatonic step above E4 of a written MIDI note, and whether it needs a sharp.
 int staffStep(int writtenMidi, bool* sharp);
 
+// The header's texts: the tempo mark ("\u2669 = 100", a dotted quarter in 6/8) and the line
+// under the title (level, focus and, for a riff, its rhythm).
+QString tempoText(const Score& score);
+QString headerDetails(const Score& score, SheetKind kind);
+
 SheetLayout layoutSheet(const Score& score, const SheetStyle& style = {});
-QImage renderSheet(const Score& score, const SheetStyle& style = {});
+// Draws the sheet; with `ink`, records the box and kind of everything it draws.
+QImage renderSheet(const Score& score, const SheetStyle& style = {}, InkSheet* ink = nullptr);
 
 } // namespace zupfomat::content

@@ -57,6 +57,11 @@ int programFor(Sound sound)
     return 27;
 }
 
+bool distortedProgram(int program)
+{
+    return program == programFor(Sound::Overdrive) || program == programFor(Sound::Distortion);
+}
+
 namespace {
 
 constexpr double kSlideTime = 0.07;        // seconds the pitch takes to slide, arriving on the beat
@@ -69,7 +74,29 @@ constexpr double kVibratoDepth = 0.5;      // semitones either way: a quarter to
 constexpr double kVibratoStep = 1.0 / 60;  // seconds between wheel positions
 constexpr double kMutedLength = 0.5;       // of the note's written length: the hand damps it early
 constexpr int kMutedSofter = 12;           // velocity
+// A distorted guitar's palm mute is its own sound damped, a short dark chug; the amp's
+// compression keeps it about as loud as the chords, so it is not played softer.
+constexpr double kChugLength = 0.35;       // of the note's written length
+constexpr float kChugCutoff = -2700;       // cents off the program's filter: the palm takes the overtones
+constexpr float kChugResonance = -200;     // centibels: no peak at the cutoff, which would whistle
+constexpr float kChugRelease = -2400;      // timecents: a quarter of the program's release, damped at once
+constexpr float kChugMakeUp = -45;         // centibels of attenuation: what the filter takes, given back
 constexpr double kPi = 3.14159265358979323846;
+
+// Palm mutes on their own channel: a clean guitar's are General MIDI's muted guitar; a distorted
+// one's are its own program, darkened, released at once and made up in level.
+void setUpPalmMutes(fluid_synth_t* synth, int guitarProgram)
+{
+    if (!distortedProgram(guitarProgram)) {
+        fluid_synth_program_change(synth, kMutedChannel, kMutedProgram);
+        return;
+    }
+    fluid_synth_program_change(synth, kMutedChannel, guitarProgram);
+    fluid_synth_set_gen(synth, kMutedChannel, GEN_FILTERFC, kChugCutoff);
+    fluid_synth_set_gen(synth, kMutedChannel, GEN_FILTERQ, kChugResonance);
+    fluid_synth_set_gen(synth, kMutedChannel, GEN_VOLENVRELEASE, kChugRelease);
+    fluid_synth_set_gen(synth, kMutedChannel, GEN_ATTENUATION, kChugMakeUp);
+}
 
 void addVibrato(NoteEvent& n, double from, double until, double base)
 {
@@ -90,6 +117,9 @@ std::vector<NoteEvent> scoreNotes(const Score& score, double tempoFactor)
     auto swingTicks = [&](int tick) {
         return tick % kTicksPerQuarter == kTicksPerQuarter / 2 ? tick + kTicksPerQuarter / 6 : tick;
     };
+    const bool chugs = distortedProgram(programFor(score.sound));
+    const double mutedShare = chugs ? kChugLength : kMutedLength;
+    const int mutedSofter = chugs ? 0 : kMutedSofter;
     std::vector<NoteEvent> notes;
     // The note each string still sounds: where it is in notes, the tick its event ends and the
     // key a slide has taken it to.
@@ -146,7 +176,7 @@ std::vector<NoteEvent> scoreNotes(const Score& score, double tempoFactor)
                 const double from = sounding.key - held.key, to = n.key - held.key;
                 for (int step = 1; step <= steps; ++step)
                     held.glide.push_back({arrive - glideTime + glideTime * step / steps, from + (to - from) * step / steps});
-                held.length = arrive + (strum[i].palmMuted ? std::max(0.05, n.length * kMutedLength) : n.length);
+                held.length = arrive + (strum[i].palmMuted ? std::max(0.05, n.length * mutedShare) : n.length);
                 if (strum[i].vibrato)
                     addVibrato(held, arrive + kVibratoDelay, held.length, to);
                 sounding.endTick = e.start + e.duration;
@@ -166,10 +196,11 @@ std::vector<NoteEvent> scoreNotes(const Score& score, double tempoFactor)
                     addVibrato(n, std::min(n.length, n.bend ? kBendStart + kBendTime : kVibratoDelay), n.length, base);
             }
             if (strum[i].palmMuted) {
+                n.palmMuted = true;
                 if (n.channel == 0)
                     n.channel = kMutedChannel;
-                n.length = std::max(0.05, n.length * kMutedLength);
-                n.velocity -= kMutedSofter;
+                n.length = std::max(0.05, n.length * mutedShare);
+                n.velocity -= mutedSofter;
             }
             sounding = {int(notes.size()), e.start + e.duration, n.key};
             notes.push_back(n);
@@ -202,7 +233,7 @@ std::vector<float> renderJob(const RenderJob& job, const std::string& soundFont,
         channels.insert(n.channel);
     for (int channel : channels) {
         if (channel == kMutedChannel)
-            fluid_synth_program_change(synth.get(), kMutedChannel, kMutedProgram);
+            setUpPalmMutes(synth.get(), job.guitarProgram);
         if (channel > kFirstStringChannel) {
             fluid_synth_program_change(synth.get(), channel, job.guitarProgram);
             fluid_synth_pitch_wheel_sens(synth.get(), channel, kStringWheelRange);

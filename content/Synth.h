@@ -18,13 +18,14 @@ struct NoteEvent {
     int key = 60;
     int velocity = 100;
     bool bend = false; // bent up a whole tone soon after it sounds
+    bool palmMuted = false; // damped by the picking hand: short and dark
     // Where the pitch wheel goes while the note sounds: {seconds after the strike, semitones from
     // key}. Such a note is on a string's own channel, so that the wheel moves it alone.
     std::vector<std::pair<double, double>> glide;
 };
 
-inline constexpr int kMutedChannel = 1;        // palm-muted notes
-inline constexpr int kMutedProgram = 28;       // General MIDI "Electric Guitar (muted)", 0-based
+inline constexpr int kMutedChannel = 1;        // palm-muted notes, with their own program and filter
+inline constexpr int kMutedProgram = 28;       // General MIDI "Electric Guitar (muted)", 0-based: a clean guitar's mutes
 inline constexpr int kFirstStringChannel = 9;  // string s glides on channel 9 + s, clear of the drums
 inline constexpr int kStringWheelRange = 24;   // semitones the wheel reaches there: any slide on the neck
 
@@ -41,6 +42,8 @@ std::vector<float> renderJob(const RenderJob& job, const std::string& soundFont,
 // The notes of a score; tempoFactor below 1 plays it slower at the same pitch.
 std::vector<NoteEvent> scoreNotes(const Score& score, double tempoFactor);
 int programFor(Sound sound);
+// One of the overdriven or distorted guitars: its palm mutes are its own sound, damped.
+bool distortedProgram(int program);
 
 // Full scale 1.0 to 16 bits, as it is.
 std::vector<int16_t> toSamples(const std::vector<float>& samples);

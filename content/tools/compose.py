@@ -5,6 +5,10 @@ Run once by a developer; its output is what is kept and edited. Every piece is b
 common practice patterns (power chords, shuffles, pentatonic and major-scale licks, finger
 exercises), rising in tempo and density with its number. Deterministic: the same run gives
 the same files.
+
+The files in content/notes/ have been rewritten by hand since (new music, the course put in
+order of level, keys and loop tempos); running this again would overwrite that work. What it
+writes follows the note format all the same: German titles, a level and a focus in the header.
 """
 import os
 import random
@@ -26,11 +30,19 @@ def bars_text(bars):
     return "\n".join("| " + "  ".join(bar) + " |" for bar in bars)
 
 
-def write(name, title, tempo, sound, bars, meter="4/4", comment=""):
+def course_level(share):
+    """The header's level, 1 to 10, of a piece that stands at this share of the way through."""
+    return max(1, min(10, 1 + round(share * 9)))
+
+
+def write(name, title, tempo, sound, bars, meter="4/4", comment="", level=None, focus=None):
     lines = []
     if comment:
         lines.append(f"# {comment}")
-    lines += [f"title: {title}", f"tempo: {tempo}", f"meter: {meter}", f"sound: {sound}", "", bars_text(bars), ""]
+    lines.append(f"title: {title}")
+    if level is not None:
+        lines += [f"level: {level}", f"focus: {focus}"]
+    lines += [f"tempo: {tempo}", f"meter: {meter}", f"sound: {sound}", "", bars_text(bars), ""]
     with open(os.path.join(NOTES, name + ".txt"), "w") as out:
         out.write("\n".join(lines))
 
@@ -106,14 +118,15 @@ def chug_riff(rng, level):
     return bars
 
 
+# Title, sound, what it practises (the header's focus) and how it is made.
 RIFF_STYLES = [
-    ("Power-Chords in E", "distortion", power_chord_riff),
-    ("Shuffle in E", "overdrive", shuffle_riff),
-    ("Pentatonik-Riff in E", "overdrive", lambda r, l: lick(r, l, E_MINOR_OPEN)),
-    ("Blues-Lick in A", "overdrive", lambda r, l: lick(r, l, A_BLUES_5)),
-    ("Dur-Lick in G", "clean", lambda r, l: lick(r, l, G_MAJOR_2)),
-    ("Palm-Mute-Riff in E", "distortion", chug_riff),
-    ("Pentatonik-Lick in A", "overdrive", lambda r, l: lick(r, l, A_MINOR_5)),
+    ("Power-Chords in E", "distortion", "Power-Chords", power_chord_riff),
+    ("Shuffle in E", "overdrive", "Shuffle", shuffle_riff),
+    ("Pentatonik-Riff in E", "overdrive", "Einzeltöne", lambda r, l: lick(r, l, E_MINOR_OPEN)),
+    ("Blues-Lick in A", "overdrive", "Blues-Tonleiter", lambda r, l: lick(r, l, A_BLUES_5)),
+    ("Dur-Lick in G", "clean", "Dur-Tonleiter", lambda r, l: lick(r, l, G_MAJOR_2)),
+    ("Palm-Mute-Riff in E", "distortion", "Palm Mute", chug_riff),
+    ("Pentatonik-Lick in A", "overdrive", "Pentatonik", lambda r, l: lick(r, l, A_MINOR_5)),
 ]
 
 
@@ -121,10 +134,10 @@ def riffs():
     for n in range(1, 59):
         rng = random.Random(1000 + n)
         level = (n - 1) / 57.0
-        name, sound, make = RIFF_STYLES[(n - 1) % len(RIFF_STYLES)]
+        name, sound, focus, make = RIFF_STYLES[(n - 1) % len(RIFF_STYLES)]
         tempo = 76 + int(level * 56) + rng.randrange(0, 6)
         write(f"riff{n}", f"Riff {n} - {name}", tempo, sound, make(rng, level),
-              comment=f"our own riff; style {name.lower()}, level {round(level * 10)} of 10")
+              comment=f"our own riff; style {name.lower()}", level=course_level(level), focus=focus)
 
 
 def chromatic(rng, level, k):
@@ -169,13 +182,14 @@ def arpeggios(rng, level, k):
     return notes
 
 
+# Title, what it practises (the header's focus) and how it is made.
 EXERCISE_STYLES = [
-    ("Chromatik 1-2-3-4", chromatic),
-    ("Pentatonik-Lauf in A", lambda r, l, k: scale_run(A_MINOR_5)),
-    ("String Skipping", string_skipping),
-    ("Hammer-On und Pull-Off", hammer_pull),
-    ("Arpeggios", arpeggios),
-    ("G-Dur-Tonleiter", lambda r, l, k: scale_run(G_MAJOR_2)),
+    ("Chromatik 1-2-3-4", "Ein Finger pro Bund", chromatic),
+    ("Pentatonik-Lauf in A", "Pentatonik-Lagen", lambda r, l, k: scale_run(A_MINOR_5)),
+    ("Saitensprung", "Saitensprung", string_skipping),
+    ("Hammer-on und Pull-off", "Hammer-on und Pull-off", hammer_pull),
+    ("Arpeggien", "Arpeggien", arpeggios),
+    ("G-Dur-Tonleiter", "Dur-Tonleiter", lambda r, l, k: scale_run(G_MAJOR_2)),
 ]
 
 
@@ -183,7 +197,7 @@ def exercises():
     for k in range(1, 43):
         rng = random.Random(5000 + k)
         level = (k - 1) / 41.0
-        name, make = EXERCISE_STYLES[(k - 1) % len(EXERCISE_STYLES)]
+        name, focus, make = EXERCISE_STYLES[(k - 1) % len(EXERCISE_STYLES)]
         notes = make(rng, level, k)
         per_bar = 8 if len(notes) <= 16 else 16
         value = 8 if per_bar == 8 else 16
@@ -192,8 +206,8 @@ def exercises():
             notes.append(notes[len(notes) % max(1, len(notes))])
         bars = [[f"{s}:{f}/{value}" for s, f in notes[i * per_bar:(i + 1) * per_bar]] for i in range(2)]
         tempo = 60 + int(level * 50) if value == 16 else 80 + int(level * 60)
-        write(f"ex{k}", f"Exercise {k} - {name}", tempo, "clean", bars,
-              comment=f"our own exercise; {name}, level {round(level * 10)} of 10")
+        write(f"ex{k}", f"Übung {k} - {name}", tempo, "clean", bars,
+              comment=f"our own exercise; {name}", level=course_level(level), focus=focus)
 
 
 # The lesson course: pentatonic cells, two notes a string, climbing position by position.
@@ -218,9 +232,9 @@ def lessons_exercises():
     """The two lesson exercises; the examples (lesson-*-beispiel.txt) are written by hand."""
     minor = [cell_bar(shape, i % 2 == 0) for i, (_, shape) in enumerate(A_MINOR_POSITIONS * 2)][:10]
     minor.append(["5:5/8", "5:3/8", "4:5/8", "4:2/8", "3:5/8", "3:2/8", "2:5/4"])
-    write("lesson-moll-exercise", "Pentatonic Cells in Moll", 90, "clean", minor)
+    write("lesson-moll-exercise", "Pentatonik-Zellen in Moll", 90, "clean", minor)
     major = [cell_bar(shape, i % 2 == 1) for i, (_, shape) in enumerate(C_MAJOR_POSITIONS * 2)][:10]
-    write("lesson-dur-exercise", "Pentatonic Cells in Dur", 90, "clean", major)
+    write("lesson-dur-exercise", "Pentatonik-Zellen in Dur", 90, "clean", major)
 
 
 if __name__ == "__main__":

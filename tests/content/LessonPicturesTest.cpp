@@ -1,65 +1,74 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "content/Generator.h"
-#include "tests/support/TempFolder.h"
+#include "content/Ink.h"
+#include "content/LessonPictures.h"
+#include "lessons/LessonDesigns.h"
 
 #include <QImage>
+#include <QRegularExpression>
 #include <QtTest>
+
+#include <algorithm>
+#include <set>
+#include <tuple>
 
 using namespace zupfomat;
 using namespace zupfomat::content;
 
 namespace {
 
-bool isChip(QRgb pixel) // the note chips' fill, allowing for the GIF palette
+constexpr double kLeastTextPixels = 7;   // any text's capitals
+constexpr double kLeastDigitPixels = 9;  // a tab's fret numbers, read while playing
+constexpr double kLeastChipNamePixels = 9;
+constexpr double kLeastDigitGap = 3;     // between the digits of a number and between numbers
+
+const char* const kAllPictures[] = {"P1.bmp", "P2.gif", "P3.gif", "P4.gif", "P5.gif", "P6.gif", "P7.jpg"};
+const char* const kTabPictures[] = {"P1.bmp", "P3.gif", "P4.gif", "P6.gif"};
+
+void addRows(const char* const* names, size_t count)
 {
-    return std::abs(qRed(pixel) - 255) < 16 && std::abs(qGreen(pixel) - 210) < 20 && std::abs(qBlue(pixel) - 120) < 28;
+    QTest::addColumn<QString>("name");
+    for (size_t i = 0; i < count; ++i)
+        QTest::newRow(names[i]) << QString::fromLatin1(names[i]);
 }
 
-bool isCellColour(QRgb pixel)
+// The size of the control that shows a picture, looked up on every lesson page.
+QSize shownSize(const QString& name)
 {
-    const int r = qRed(pixel), g = qGreen(pixel), b = qBlue(pixel);
-    // The pastel box fills: clearly coloured, clearly not white (a JPEG leaves faint tints there).
-    return std::max({r, g, b}) - std::min({r, g, b}) > 40 && std::min({r, g, b}) > 100 && std::min({r, g, b}) < 230;
-}
-
-// The note chips of a picture, each as the rectangle its fill covers.
-QVector<QRect> chipsOf(const QImage& image)
-{
-    QVector<QRect> chips;
-    QVector<bool> seen(image.width() * image.height(), false);
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if (seen[y * image.width() + x] || !isChip(image.pixel(x, y)))
-                continue;
-            QRect box(x, y, 1, 1);
-            QVector<QPoint> open{QPoint(x, y)};
-            seen[y * image.width() + x] = true;
-            while (!open.isEmpty()) {
-                const QPoint at = open.takeLast();
-                box = box.united(QRect(at, QSize(1, 1)));
-                for (const QPoint step : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)}) {
-                    const QPoint next = at + step;
-                    if (!image.rect().contains(next) || seen[next.y() * image.width() + next.x()] ||
-                        !isChip(image.pixel(next)))
-                        continue;
-                    seen[next.y() * image.width() + next.x()] = true;
-                    open.append(next);
-                }
-            }
-            if (box.width() >= 8 && box.height() >= 8)
-                chips.append(box);
+    for (int page = 1; page <= kLessonPages; ++page) {
+        for (const ControlDesign& control : lessonPageDesign(page).controls) {
+            if (control.picture && QString::fromLatin1(control.picture).endsWith(QLatin1Char('/') + name))
+                return control.rect.size();
         }
     }
-    return chips;
+    return {};
 }
 
-// The rows of dark ink inside a chip: the height of the name written in it.
-int inkRows(const QImage& image, const QRect& chip)
+std::vector<InkBox> boxesOf(const InkSheet& ink, Ink kind)
 {
+    std::vector<InkBox> found;
+    for (const InkBox& box : ink.boxes()) {
+        if (box.kind == kind)
+            found.push_back(box);
+    }
+    return found;
+}
+
+// Dark grey or black, as names and digits are written; not a root's red or a chip's fill.
+bool isWriting(QRgb pixel)
+{
+    const int r = qRed(pixel), g = qGreen(pixel), b = qBlue(pixel);
+    return qGray(pixel) < 110 && std::max({r, g, b}) - std::min({r, g, b}) < 60;
+}
+
+// The rows of writing inside a chip, clear of its outline: the height of the name in it.
+int writingRows(const QImage& image, const QRectF& chip)
+{
+    const QRect inside = chip.toAlignedRect().adjusted(4, 1, -4, -1) & image.rect();
     int first = -1, last = -1;
-    for (int row = chip.top() + 1; row < chip.bottom(); ++row) {
-        for (int column = chip.left() + 2; column < chip.right() - 1; ++column) {
-            if (qGray(image.pixel(column, row)) < 90) {
+    for (int row = inside.top(); row <= inside.bottom(); ++row) {
+        for (int column = inside.left(); column <= inside.right(); ++column) {
+            if (isWriting(image.pixel(column, row))) {
                 first = first < 0 ? row : first;
                 last = row;
                 break;
@@ -69,77 +78,192 @@ int inkRows(const QImage& image, const QRect& chip)
     return first < 0 ? 0 : last - first + 1;
 }
 
+// The widest run of blank columns between the first and the last inked column of a box.
+int widestInnerGap(const QImage& image, const QRectF& box)
+{
+    const QRect area = box.toAlignedRect() & image.rect();
+    int widest = 0, run = 0;
+    bool inked = false;
+    for (int column = area.left(); column <= area.right(); ++column) {
+        bool dark = false;
+        for (int row = area.top(); row <= area.bottom() && !dark; ++row)
+            dark = qGray(image.pixel(column, row)) < 160;
+        if (dark) {
+            if (inked)
+                widest = std::max(widest, run);
+            inked = true;
+            run = 0;
+        } else {
+            ++run;
+        }
+    }
+    return widest;
+}
+
+// A bar as it sounds: each event's offset in the bar, length and heard pitches.
+using SoundingBar = std::vector<std::tuple<int, int, std::vector<int>>>;
+
+std::vector<SoundingBar> barsOf(const Score& score)
+{
+    std::vector<SoundingBar> bars(score.barStarts.size() - 1);
+    for (const Event& event : score.events) {
+        const auto bar = std::upper_bound(score.barStarts.begin(), score.barStarts.end(), event.start) -
+                         score.barStarts.begin() - 1;
+        std::vector<int> pitches;
+        for (const FrettedNote& note : event.notes)
+            pitches.push_back(heardNote(note));
+        std::sort(pitches.begin(), pitches.end());
+        bars[size_t(bar)].emplace_back(event.start - score.barStarts[size_t(bar)], event.duration, pitches);
+    }
+    return bars;
+}
+
 } // namespace
 
 // The lesson pictures are drawn at the size their pages show them, so what they name can be read.
 class LessonPicturesTest : public QObject {
     Q_OBJECT
 
-    testing::TempFolder folder;
+    std::vector<LessonPicture> pictures;
+
+    const LessonPicture& picture(const QString& name)
+    {
+        const auto found = std::find_if(pictures.begin(), pictures.end(),
+                                        [&](const LessonPicture& p) { return p.name == name; });
+        if (found == pictures.end())
+            qFatal("no lesson picture %s", qPrintable(name));
+        return *found;
+    }
 
 private slots:
     void initTestCase()
     {
         QString error;
-        QVERIFY2(writeDesignPictures(QStringLiteral(ZUPFOMAT_NOTES_DIR), folder.qpath(QStringLiteral("assets")), &error),
-                 qPrintable(error));
+        pictures = lessonPictures(QStringLiteral(ZUPFOMAT_NOTES_DIR), &error);
+        QVERIFY2(pictures.size() == std::size(kAllPictures), qPrintable(error));
     }
 
-    void drawnAtTheirPageSize_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QSize>("shown"); // the page's picture rectangle
-        QTest::newRow("page 2") << "P3.gif" << QSize(1266, 216);
-        QTest::newRow("page 4") << "P6.gif" << QSize(1266, 244);
-        QTest::newRow("page 5") << "P7.jpg" << QSize(1266, 244);
-    }
-
-    void drawnAtTheirPageSize()
+    // Drawn at the size of the control that shows it: nothing scaled, nothing blurred.
+    void drawnAtTheirControlsSize_data() { addRows(kAllPictures, std::size(kAllPictures)); }
+    void drawnAtTheirControlsSize()
     {
         QFETCH(QString, name);
-        QFETCH(QSize, shown);
-        QCOMPARE(QImage(folder.qpath("assets/" + name)).size(), shown);
+        const QSize shown = shownSize(name);
+        QVERIFY2(!shown.isEmpty(), "no lesson page shows it");
+        QCOMPARE(picture(name).image.size(), shown);
     }
 
-    // Every note name in the cell diagrams is at least 9 px of ink high.
-    void cellNamesAreReadable_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("page 2") << "P3.gif";
-        QTest::newRow("page 4") << "P6.gif";
-    }
-
-    void cellNamesAreReadable()
+    void nothingOverlapsUnintended_data() { addRows(kAllPictures, std::size(kAllPictures)); }
+    void nothingOverlapsUnintended()
     {
         QFETCH(QString, name);
-        const QImage image = QImage(folder.qpath("assets/" + name)).convertToFormat(QImage::Format_RGB32);
-        const QVector<QRect> found = chipsOf(image);
-        const int chips = int(found.size());
-        int smallest = 1000;
-        for (const QRect& chip : found)
-            smallest = std::min(smallest, inkRows(image, chip));
-        QVERIFY2(chips >= 20, qPrintable(QStringLiteral("%1 chips found").arg(chips)));
-        QVERIFY2(smallest >= 9, qPrintable(QStringLiteral("a name of %1 px").arg(smallest)));
+        const std::vector<InkBox>& boxes = picture(name).ink.boxes();
+        QVERIFY2(!boxes.empty(), "nothing recorded its ink");
+        const std::vector<InkOverlap> overlaps = unintendedOverlaps(boxes);
+        if (name == QLatin1String("P3.gif") || name == QLatin1String("P6.gif"))
+            QEXPECT_FAIL("", "the licks' legato arcs and labels are not yet placed clear of each other", Continue);
+        QStringList found;
+        for (size_t i = 0; i < std::min<size_t>(overlaps.size(), 8); ++i)
+            found << describe(overlaps[i].first) + QStringLiteral(" / ") + describe(overlaps[i].second);
+        QVERIFY2(overlaps.empty(), qPrintable(QStringLiteral("%1 overlaps:\n").arg(overlaps.size()) + found.join('\n')));
     }
 
-    // Nothing of a diagram is cut at the picture's edge.
-    void nothingCutAtTheEdges_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("page 1") << "P2.gif";
-        QTest::newRow("page 3") << "P5.gif";
-        QTest::newRow("page 5") << "P7.jpg";
-    }
-
+    void nothingCutAtTheEdges_data() { addRows(kAllPictures, std::size(kAllPictures)); }
     void nothingCutAtTheEdges()
     {
         QFETCH(QString, name);
-        const QImage image = QImage(folder.qpath("assets/" + name)).convertToFormat(QImage::Format_RGB32);
-        for (int x = 0; x < image.width(); ++x) {
-            for (const int y : {0, image.height() - 1})
-                QVERIFY2(!isCellColour(image.pixel(x, y)),
-                         qPrintable(QStringLiteral("a box cut at the edge, x %1 y %2: %3")
-                                        .arg(x).arg(y).arg(QColor(image.pixel(x, y)).name())));
+        const LessonPicture& shown = picture(name);
+        const QRectF inside = QRectF(shown.image.rect()).adjusted(-0.5, -0.5, 0.5, 0.5);
+        for (const InkBox& box : shown.ink.boxes())
+            QVERIFY2(inside.contains(box.box), qPrintable(describe(box)));
+    }
+
+    // Every label's capitals, and the name in every chip, are large enough to read on the page.
+    void textIsLegible_data() { addRows(kAllPictures, std::size(kAllPictures)); }
+    void textIsLegible()
+    {
+        QFETCH(QString, name);
+        const LessonPicture& shown = picture(name);
+        for (const InkBox& label : boxesOf(shown.ink, Ink::Label))
+            QVERIFY2(label.box.height() >= kLeastTextPixels, qPrintable(describe(label)));
+        for (const InkBox& chip : boxesOf(shown.ink, Ink::Chip)) {
+            const int rows = writingRows(shown.image, chip.box);
+            QVERIFY2(rows >= kLeastChipNamePixels, qPrintable(QStringLiteral("%1: %2 px").arg(describe(chip)).arg(rows)));
+        }
+    }
+
+    // Fret numbers of the tablatures are 9 px high, their digits and neighbours 3 px apart.
+    void tabDigitsAreReadable_data() { addRows(kTabPictures, std::size(kTabPictures)); }
+    void tabDigitsAreReadable()
+    {
+        QFETCH(QString, name);
+        const LessonPicture& shown = picture(name);
+        std::vector<InkBox> numbers = boxesOf(shown.ink, Ink::TabNumber);
+        QVERIFY2(!numbers.empty(), "the tablature recorded no fret numbers");
+        // Ten bars of eighths across one page leave 14 px a note: no room yet for two-digit frets
+        // of 9 px with 3 px between their digits and their neighbours.
+        QEXPECT_FAIL("", "the lesson tablature is still set in 6 px digits", Abort);
+        std::sort(numbers.begin(), numbers.end(), [](const InkBox& a, const InkBox& b) { return a.box.left() < b.box.left(); });
+        for (size_t i = 0; i < numbers.size(); ++i) {
+            const InkBox& number = numbers[i];
+            QVERIFY2(number.box.height() >= kLeastDigitPixels, qPrintable(describe(number)));
+            if (number.what.size() >= 2) {
+                const int gap = widestInnerGap(shown.image, number.box);
+                QVERIFY2(gap >= kLeastDigitGap, qPrintable(QStringLiteral("%1: digits %2 px apart").arg(describe(number)).arg(gap)));
+            }
+            for (size_t j = i + 1; j < numbers.size(); ++j) { // the next number on the same string
+                const InkBox& next = numbers[j];
+                if (next.box.top() >= number.box.bottom() || next.box.bottom() <= number.box.top())
+                    continue;
+                QVERIFY2(next.box.left() - number.box.right() >= kLeastDigitGap,
+                         qPrintable(describe(number) + QStringLiteral(" / ") + describe(next)));
+                break;
+            }
+        }
+    }
+
+    // The fretboards name their frets: the major one "N. Bund" over its strings, the others by number.
+    void fretsAreNamed_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QList<int>>("atLeast");
+        QTest::newRow("P2.gif") << "P2.gif" << "^(\\d+)$" << QList<int>{5, 7, 9, 12, 15, 17};
+        QTest::newRow("P5.gif") << "P5.gif" << "^(\\d+)\\. Bund$" << QList<int>{5, 7, 12};
+        QTest::newRow("P7.jpg") << "P7.jpg" << "^(\\d+)$" << QList<int>{3, 5, 7, 9, 12, 15, 17};
+    }
+    void fretsAreNamed()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, form);
+        QFETCH(QList<int>, atLeast);
+        const QRegularExpression pattern(form);
+        std::set<int> named;
+        for (const InkBox& label : boxesOf(picture(name).ink, Ink::Label)) {
+            if (!label.what.contains(QRegularExpression(QStringLiteral("\\d|Bd|Bund"))))
+                continue; // a string's name
+            const QRegularExpressionMatch match = pattern.match(label.what);
+            QVERIFY2(match.hasMatch(), qPrintable(describe(label)));
+            named.insert(match.captured(1).toInt());
+        }
+        for (const int fret : atLeast)
+            QVERIFY2(named.count(fret), qPrintable(QStringLiteral("fret %1 is not named").arg(fret)));
+    }
+
+    // The major exercise is music of its own, not the minor one's bars over again.
+    void exercisesShareNoBar()
+    {
+        Score minor, major;
+        QString error;
+        QVERIFY2(loadScore(QStringLiteral(ZUPFOMAT_NOTES_DIR "/lesson-moll-exercise.txt"), &minor, &error), qPrintable(error));
+        QVERIFY2(loadScore(QStringLiteral(ZUPFOMAT_NOTES_DIR "/lesson-dur-exercise.txt"), &major, &error), qPrintable(error));
+        const std::vector<SoundingBar> minorBars = barsOf(minor);
+        const std::vector<SoundingBar> majorBars = barsOf(major);
+        for (size_t i = 0; i < majorBars.size(); ++i) {
+            const auto same = std::find(minorBars.begin(), minorBars.end(), majorBars[i]);
+            QVERIFY2(same == minorBars.end(), qPrintable(QStringLiteral("major bar %1 is minor bar %2")
+                                                             .arg(i + 1)
+                                                             .arg(same - minorBars.begin() + 1)));
         }
     }
 };

@@ -45,7 +45,13 @@ const std::vector<ControlDesign>& form2Design()
         lineDesign("Line31", 444, 232, 499, 189, "Picture1", -1),
         lineDesign("Line33", 341, 71, 388, 0, "Picture1", -1),
         lineDesign("Line35", 477, 336, 481, 346, "Picture1", -1),
+        lineDesign("Line37", 246, 346, 246, 294, "Picture1", -1),
         label("Label21", downloadCaption(), QRect(589, 587, 207, 32), 8.25, true, true),
+        label("Label22", QStringLiteral("Tempo  \u2013 / +  (Strg+Minus / Strg+Plus): langsamer oder schneller in Schritten von 5 %, "
+                                        "Klick auf das Tempo: zur\u00fcck auf 100 %. Steigern: im Loop und beim Rhythmus nach "
+                                        "jedem Durchgang 5 % schneller, bis zum Tempo beim Einschalten, mindestens bis 100 %"),
+              QRect(392, 548, 194, 94), 8.25, false, false),
+        lineDesign("Line36", 498, 546, 470, 427, nullptr, -1),
         label("Label20", QStringLiteral("Versionsnummer"), QRect(617, 32, 84, 30), 8.25, false, false),
         lineDesign("Line34", 614, 80, 627, 60, nullptr, -1),
         label("Label19", QStringLiteral("Zeigt die aktuelle Position des Drumrhythmus"), QRect(734, 200, 72, 66), 8.25, false, false),

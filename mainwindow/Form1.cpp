@@ -69,6 +69,10 @@ Form1::Form1(Form1Services services, QWidget* parent)
     imageschnell_ = qobject_cast<ClickLabel*>(find("Imageschnell"));
     imagelangsam_ = qobject_cast<ClickLabel*>(find("Imagelangsam"));
     image1_ = qobject_cast<ClickLabel*>(find("Image1"));
+    tempoCaption_ = qobject_cast<ClickLabel*>(find("LabelTempo"));
+    tempoDown_ = qobject_cast<ClickLabel*>(find("LabelTempoDown"));
+    tempoUp_ = qobject_cast<ClickLabel*>(find("LabelTempoUp"));
+    speedTrainer_ = qobject_cast<ClickLabel*>(find("LabelSteigern"));
     barLeft_ = label12_->x();
     picture1_ = qobject_cast<SheetBox*>(find("Picture1"));
     text1_ = qobject_cast<NumberBox*>(find("Text1"));
@@ -111,6 +115,13 @@ void Form1::connectHandlers()
     connect(label3_, &ClickLabel::clicked, this, &Form1::tempoCaptionClicked);
     connect(label8_, &ClickLabel::clicked, this, &Form1::tempoCaptionClicked);
 
+    connect(tempoDown_, &ClickLabel::clicked, this, &Form1::slowDown);
+    connect(tempoUp_, &ClickLabel::clicked, this, &Form1::speedUp);
+    connect(tempoCaption_, &ClickLabel::clicked, this, &Form1::resetPracticeTempo);
+    connect(speedTrainer_, &ClickLabel::clicked, this, &Form1::toggleSpeedTrainer);
+    tempoCaption_->setToolTip(QStringLiteral("Zur\u00fcck auf 100 %"));
+    speedTrainer_->setToolTip(QStringLiteral("Im Loop und beim Rhythmus nach jedem Durchgang 5 % schneller"));
+
     connect(labelrhvor_, &ClickLabel::clicked, this, &Form1::nextRhythm);
     connect(labelrhback_, &ClickLabel::clicked, this, &Form1::previousRhythm);
     connect(labeldrumplay_, &ClickLabel::clicked, this, &Form1::playRhythm);
@@ -138,6 +149,7 @@ void Form1::startUp()
     rhythmIndex_ = 0;
     toggleCount_ = 0;
     currentMediaPath_ = services_.content.riffRecording(1);
+    startAtNormalTempo();
     showSheet();
 }
 

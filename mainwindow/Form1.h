@@ -39,8 +39,8 @@ struct Form1Services {
     LessonCourse* course = nullptr; // the lesson pages
 };
 
-// The main window: one sheet with its transport, the sheet selection, the exercise tempo and
-// the rhythm player.
+// The main window: one sheet with its transport, the sheet selection, the exercise tempo, the
+// practice tempo with its speed trainer, and the rhythm player.
 class Form1 : public QWidget {
     Q_OBJECT
 public:
@@ -69,6 +69,11 @@ public:
     void chooseNormalTempo();
     void tempoCaptionClicked();
 
+    void slowDown();
+    void speedUp();
+    void resetPracticeTempo();
+    void toggleSpeedTrainer();
+
     void nextRhythm();
     void previousRhythm();
     void playRhythm();
@@ -89,6 +94,7 @@ public:
     int rhythmIndex() const { return rhythmIndex_; }
     int toggleCount() const { return toggleCount_; }
     int64_t loopLead() const { return loopLead_; }
+    int practiceTempo() const { return practiceTempo_; }
     QTimer* pollTimer() const { return timer1_; }
     QTimer* lampTimer() const { return timer4_; }
     QTimer* exitTimer() const { return timerexit_; }
@@ -116,6 +122,11 @@ private:
     void raiseToggleCount();
     double typedNumber() const;
     void setRhythmBar(int width);
+    void startAtNormalTempo();
+    void setPracticeTempo(int percent);
+    void showPracticeTempo();
+    void notePlayerPosition(int32_t position, int32_t length, bool restarted);
+    void raiseTempoForPass();
     void moveRhythmBarHome();
     QString shownName(const QString& path) const;
 
@@ -128,6 +139,9 @@ private:
     int toggleCount_ = 0;
     int64_t loopLead_ = 0;
     QString currentMediaPath_;
+    int practiceTempo_ = kTempoNormal; // percent, for everything that plays
+    int trainerTarget_ = kTempoNormal; // where the speed trainer stops raising the tempo
+    int32_t lastPosition_ = 0;          // the player's position at the tick before, to see it come round
 
     ClickLabel* labelplay_ = nullptr;
     ClickLabel* labelloop_ = nullptr;
@@ -152,6 +166,10 @@ private:
     ClickLabel* imageschnell_ = nullptr;
     ClickLabel* imagelangsam_ = nullptr;
     ClickLabel* image1_ = nullptr;
+    ClickLabel* tempoCaption_ = nullptr; // LabelTempo
+    ClickLabel* tempoDown_ = nullptr;    // LabelTempoDown
+    ClickLabel* tempoUp_ = nullptr;      // LabelTempoUp
+    ClickLabel* speedTrainer_ = nullptr; // LabelSteigern
     QPointer<Form2> help_;
     int barLeft_ = 0; // the bar's left edge never leaves its design place, one pixel inside the tick row
     SheetBox* picture1_ = nullptr;

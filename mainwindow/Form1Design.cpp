@@ -46,6 +46,11 @@ const std::vector<ControlDesign>& form1Design()
         {"Labelrhback", ControlKind::Label, " <", QRect(692, 488, 17, 17), FontFace::SansSerif, 9.75, true, QColor(), QColor(), true, true},
         {"Labeldrumstop", ControlKind::Label, "Stop Rhythm", QRect(735, 558, 105, 17), FontFace::SansSerif, 9.75, true, QColor(), QColor(), true, true},
         {"Labeldrumplay", ControlKind::Label, "Play   Rhythm", QRect(729, 489, 105, 17), FontFace::SansSerif, 9.75, true, QColor(), QColor(), true, true},
+        // The practice tempo and its trainer, in the free row beside STOP.
+        {"LabelTempoDown", ControlKind::Label, QStringLiteral(" \u2013"), QRect(404, 540, 25, 17), FontFace::SansSerif, 12, true, QColor(), QColor(), true, true},
+        {"LabelTempo", ControlKind::Label, "Tempo 100 %", QRect(445, 540, 88, 17), FontFace::SansSerif, 9.75, true, QColor(), QColor(), true, true},
+        {"LabelTempoUp", ControlKind::Label, " +", QRect(549, 540, 25, 17), FontFace::SansSerif, 12, true, QColor(), QColor(), true, true},
+        {"LabelSteigern", ControlKind::Label, "Steigern", QRect(594, 540, 62, 17), FontFace::SansSerif, 9.75, true, QColor(), QColor(), true, true},
         {"Labelstop", ControlKind::Label, "   STOP", QRect(254, 540, 65, 17), FontFace::SansSerif, 12, true, QColor(), QColor(), true, true},
         {"Labelvor", ControlKind::Label, " >", QRect(350, 472, 25, 17), FontFace::SansSerif, 12, true, QColor(), QColor(), true, true},
         {"Labelback", ControlKind::Label, " <", QRect(211, 470, 25, 17), FontFace::SansSerif, 12, true, QColor(), QColor(), true, true},

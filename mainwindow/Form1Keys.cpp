@@ -25,7 +25,7 @@ struct WindowKey {
     QKeyCombination key;
     const char* keyName;
     void (Form1::*handler)();
-    bool repeats; // held down, it goes on: only stepping through the sheets, never a restart
+    bool repeats; // held down, it goes on: stepping through the sheets or the tempo, never a restart
     KeyedControl controls[2];
 };
 
@@ -42,6 +42,10 @@ const WindowKey kWindowKeys[] = {
     {Qt::CTRL | Qt::Key_Right, "Strg+Rechts", &Form1::nextSheet, true, {{"Labelvor", u8"N\u00e4chstes Blatt"}}},
     {Qt::CTRL | Qt::Key_E, "Strg+E", &Form1::switchRiffsAndExercises, false,
      {{"Label1", "Zu den Riffs"}, {"Label2", "Zu den Exercises"}}},
+    // The keypad's minus and plus are these keys too. Ctrl+= is where a US keyboard has its plus.
+    {Qt::CTRL | Qt::Key_Minus, "Strg+Minus", &Form1::slowDown, true, {{"LabelTempoDown", "Langsamer"}}},
+    {Qt::CTRL | Qt::Key_Plus, "Strg+Plus", &Form1::speedUp, true, {{"LabelTempoUp", "Schneller"}}},
+    {Qt::CTRL | Qt::Key_Equal, "Strg+Plus", &Form1::speedUp, true, {}},
 };
 
 bool isWindowKey(const QKeyEvent& event)

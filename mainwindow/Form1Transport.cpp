@@ -30,6 +30,7 @@ void Form1::openAndPlay(const QString& path)
 {
     services_.media.openMediaFile(path.toStdString());
     services_.media.sendMediaCommand(kPlayFromStart);
+    lastPosition_ = 0; // a new start is no pass of the recording before
 }
 
 void Form1::play()
@@ -74,8 +75,10 @@ void Form1::pollTick()
         setRhythmBar(int(std::clamp(width, 0.0, tickRow)));
         loopLead_ = 0;
     }
-    if (int64_t(position) >= int64_t(length) - loopLead_)
+    const bool restarted = int64_t(position) >= int64_t(length) - loopLead_;
+    if (restarted)
         services_.media.sendMediaCommand(kPlayFromStart);
+    notePlayerPosition(position, length, restarted);
     // Computed after the comparison: each tick uses the lead of the tick before.
     const LoopLeadRule rule = loopLeadRule(currentNumber_);
     if (rule.kind == LoopLeadRule::Divide)

@@ -79,7 +79,12 @@ QStringList seen(Form1Harness& h, const Commands& commands)
           << "bar " + QString::number(h.bar().width()) << "tick row " + h.tickRow().name()
           << "polling " + QString(h.window->pollTimer()->isActive() ? "on" : "off")
           << "help " + QString(h.window->helpWindow() ? "open" : "closed")
-          << "lesson page 1 " + QString(h.course.openPage(1) ? "open" : "closed");
+          << "lesson page 1 " + QString(h.course.openPage(1) ? "open" : "closed")
+          << h.text("LabelTempo") + " " + h.colour("LabelTempo").name();
+    QStringList tempos;
+    for (int tempo : h.device.tempos)
+        tempos << QString::number(tempo);
+    lines << "tempos told " + tempos.join(' ');
     return lines;
 }
 
@@ -139,6 +144,13 @@ private slots:
         QTest::newRow("Ctrl+E to the exercises") << int(Qt::Key_E) << ctrl << "Strg+E" << "Label2" << "riff 5, looping" << "Text2";
         QTest::newRow("Ctrl+E to the exercises, sheet box") << int(Qt::Key_E) << ctrl << "Strg+E" << "Label2" << "riff 5" << "Picture1";
         QTest::newRow("Ctrl+E to the riffs") << int(Qt::Key_E) << ctrl << "Strg+E" << "Label1" << "exercise 3, slow" << "Text2";
+        const int keypad = Qt::ControlModifier | Qt::KeypadModifier;
+        QTest::newRow("Ctrl+Minus slower, looping") << int(Qt::Key_Minus) << ctrl << "Strg+Minus" << "LabelTempoDown" << "riff 5, looping" << "Text2";
+        QTest::newRow("Ctrl+Minus slower, sheet box") << int(Qt::Key_Minus) << ctrl << "Strg+Minus" << "LabelTempoDown" << "riff 5" << "Picture1";
+        QTest::newRow("Ctrl+keypad minus") << int(Qt::Key_Minus) << keypad << "Strg+Minus" << "LabelTempoDown" << "rhythm" << "Text2";
+        QTest::newRow("Ctrl+Plus faster, a rhythm playing") << int(Qt::Key_Plus) << ctrl << "Strg+Plus" << "LabelTempoUp" << "riff 5, rhythm" << "Text2";
+        QTest::newRow("Ctrl+keypad plus, sheet box") << int(Qt::Key_Plus) << keypad << "Strg+Plus" << "LabelTempoUp" << "riff 5" << "Picture1";
+        QTest::newRow("Ctrl+= faster") << int(Qt::Key_Equal) << ctrl << "Strg+Plus" << "LabelTempoUp" << "exercise 3, slow" << "Text2";
     }
 
     // The key gives the device the commands the click gives it, and leaves the window as the
@@ -215,6 +227,8 @@ private slots:
         QTest::newRow("Ctrl+E") << int(Qt::Key_E) << int(Qt::ControlModifier) << "1" << 1 << 0;
         QTest::newRow("F5") << int(Qt::Key_F5) << none << "12" << 1 << 0;
         QTest::newRow("F7") << int(Qt::Key_F7) << none << "12" << 1 << 0;
+        QTest::newRow("Ctrl+Minus") << int(Qt::Key_Minus) << int(Qt::ControlModifier) << "12" << 1 << 0;
+        QTest::newRow("Ctrl+keypad plus") << int(Qt::Key_Plus) << int(Qt::ControlModifier | Qt::KeypadModifier) << "12" << 1 << 0;
     }
 
     // Plain keys still edit the box and silence what plays on the way in; the window's keys

@@ -23,6 +23,8 @@ public:
     long long nowMs = 0;
     std::vector<long long> loopPoints; // every loop point the caller armed, in order
     int preparations = 0; // requests to get ready
+    std::vector<int> tempos; // every tempo the caller set, in order
+    bool splices = false;    // loops at the armed point by itself, as the real device does
 
     void prepare() override { ++preparations; }
 
@@ -40,6 +42,7 @@ public:
                 return {};
             open_ = true;
             playing_ = false;
+            armedPoint_ = 0;
             path_ = command.path;
             length_ = lengthOf.count(path_) ? lengthOf[path_] : defaultLength;
             startMs_ = nowMs;
@@ -47,12 +50,14 @@ public:
         case MediaVerb::Close:
             open_ = false;
             playing_ = false;
+            armedPoint_ = 0;
             path_.clear();
             return {};
         case MediaVerb::Play:
             if (open_) {
                 playing_ = true;
                 startMs_ = nowMs;
+                armedPoint_ = 0;
             }
             return {};
         case MediaVerb::StatusPosition:
@@ -66,7 +71,13 @@ public:
     }
 
     // Records the point; this device does not splice, so the caller's restarts stay visible.
-    void setLoopPoint(int64_t pointMs) override { loopPoints.push_back(pointMs); }
+    void setLoopPoint(int64_t pointMs) override
+    {
+        loopPoints.push_back(pointMs);
+        armedPoint_ = pointMs;
+    }
+
+    void setTempo(int percent) override { tempos.push_back(percent); }
 
     // The commands since the last call.
     std::vector<std::string> take()
@@ -77,13 +88,21 @@ public:
     }
 
 private:
-    long long position() const { return playing_ ? std::min<long long>(nowMs - startMs_, length_) : 0; }
+    long long position() const
+    {
+        if (!playing_)
+            return 0;
+        if (splices && armedPoint_ > 0)
+            return (nowMs - startMs_) % armedPoint_;
+        return std::min<long long>(nowMs - startMs_, length_);
+    }
 
     bool open_ = false;
     bool playing_ = false;
     std::string path_;
     int length_ = 0;
     long long startMs_ = 0;
+    long long armedPoint_ = 0; // cleared by open, close and play, as on the real device
 };
 
 } // namespace zupfomat::testing

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "helpwindow/Form2.h"
 #include "helpwindow/Form2Design.h"
+#include "mainwindow/Form1Design.h"
 #include "tests/mainwindow/Form1Harness.h"
 
 #include <QMessageBox>
@@ -87,6 +88,32 @@ private slots:
         notice->accept();
     }
 
+    // The text on the practice tempo names its keys, and its line ends on the tempo caption in
+    // the screenshot, which shows the controls: dark caption pixels where the design puts them.
+    void explainsThePracticeTempo()
+    {
+        RecordingDesktop desktop;
+        Form2 help(desktop);
+        const QString text = help.findChild<QLabel*>("Label22")->text();
+        for (const char* word : {"Tempo", "Strg+Minus", "Strg+Plus", "Steigern", "100 %"})
+            QVERIFY2(text.contains(QString::fromUtf8(word)), word);
+        auto* picture = help.findChild<QLabel*>("Picture1");
+        const double scaleX = double(picture->width()) / kForm1Width;
+        const double scaleY = double(picture->height()) / kForm1Height;
+        const QRect caption = form1Control("LabelTempo").rect;
+        const QRect shown(QPoint(int(caption.left() * scaleX), int(caption.top() * scaleY)),
+                          QPoint(int(caption.right() * scaleX), int(caption.bottom() * scaleY)));
+        QWidget* line = help.findChild<QWidget*>("Line37");
+        QCOMPARE(line->parentWidget(), picture);
+        QVERIFY2(shown.adjusted(-3, -3, 3, 3).contains(line->geometry().topLeft()), "the line ends at the caption");
+        const QImage screenshot = picture->pixmap().toImage();
+        int dark = 0;
+        for (int y = shown.top(); y <= shown.bottom(); ++y)
+            for (int x = shown.left(); x <= shown.right(); ++x)
+                dark += qGray(screenshot.pixel(x, y)) < 100;
+        QVERIFY2(dark > 20, qPrintable(QString::number(dark)));
+    }
+
     void theDesign()
     {
         RecordingDesktop desktop;
@@ -102,7 +129,7 @@ private slots:
         int labels = 0;
         for (QLabel* label : help.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
             labels += label->objectName().startsWith("Label");
-        QCOMPARE(labels, 21);
+        QCOMPARE(labels, 22);
         QWidget* picture = help.findChild<QWidget*>("Picture1");
         QCOMPARE(picture->geometry(), QRect(224, 82, 502, 344));
         int onWindow = 0, inPicture = 0;
@@ -111,8 +138,8 @@ private slots:
                 continue;
             (w->parentWidget() == picture ? inPicture : onWindow) += 1;
         }
-        QCOMPARE(onWindow, 18);
-        QCOMPARE(inPicture, 18);
+        QCOMPARE(onWindow, 19);
+        QCOMPARE(inPicture, 19);
         QList<QWidget*> line1;
         for (QWidget* w : help.findChildren<QWidget*>("Line1"))
             line1 << w;

@@ -380,6 +380,10 @@ int64_t PlaybackDevice::pull(const Recording& recording, int64_t loopFrame, int1
     return written;
 }
 
+// The stretcher's resynthesis of a note is not the note's own waveform: taking over from the
+// untouched samples mid-note would click, so the first 5 ms fade from one into the other.
+constexpr int kTakeOverFadeFrames = 220;
+
 // Goes over to the stretcher where playing is: it is fed the frames just before, which it uses
 // to fill its window and does not give out, so what it gives out goes on from here.
 void PlaybackDevice::engageStretcher(TempoStretcher& stretcher, const Recording& recording, double speed)
@@ -397,6 +401,9 @@ void PlaybackDevice::engageStretcher(TempoStretcher& stretcher, const Recording&
         at += count;
     }
     heardFrames_ = double(consumed_);
+    directFrom_ = consumed_;
+    crossfadeDone_ = 0;
+    crossfadeLength_ = consumed_ > 0 ? kTakeOverFadeFrames : 0; // from silence nothing needs fading
     inputOver_ = false;
     stretching_ = true;
 }
@@ -412,6 +419,7 @@ int64_t PlaybackDevice::pullStretched(TempoStretcher& stretcher, const Recording
     while (written < frames) {
         const int taken = stretcher.take(out + written * AudioOutput::kChannels, frames - written);
         if (taken > 0) {
+            crossfadeFromDirect(recording, out + written * AudioOutput::kChannels, taken);
             advanceHeard(recording, loopFrame, taken, stretcher.speed());
             written += taken;
             continue;
@@ -436,6 +444,26 @@ int64_t PlaybackDevice::pullStretched(TempoStretcher& stretcher, const Recording
                          std::memory_order_relaxed);
     stretchedFrames_.fetch_add(written, std::memory_order_relaxed);
     return written;
+}
+
+void PlaybackDevice::crossfadeFromDirect(const Recording& recording, int16_t* out, int frames)
+{
+    const int count = std::min(frames, crossfadeLength_ - crossfadeDone_);
+    if (count <= 0)
+        return;
+    int16_t direct[kTakeOverFadeFrames * AudioOutput::kChannels];
+    const int64_t from = directFrom_ + crossfadeDone_;
+    const int available = int(std::clamp<int64_t>(recording.decodedFrames() - from, 0, count));
+    recording.copyFrames(from, direct, available);
+    std::fill(direct + available * AudioOutput::kChannels, direct + count * AudioOutput::kChannels, int16_t(0));
+    for (int f = 0; f < count; ++f) {
+        const double weight = double(crossfadeDone_ + f + 1) / (crossfadeLength_ + 1); // of the stretcher
+        for (int c = 0; c < AudioOutput::kChannels; ++c) {
+            int16_t& sample = out[f * AudioOutput::kChannels + c];
+            sample = int16_t(std::lround(weight * sample + (1 - weight) * direct[f * AudioOutput::kChannels + c]));
+        }
+    }
+    crossfadeDone_ += count;
 }
 
 void PlaybackDevice::advanceHeard(const Recording& recording, int64_t loopFrame, int frames, double speed)

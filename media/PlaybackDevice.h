@@ -72,6 +72,7 @@ private:
                           int frames);
     void engageStretcher(TempoStretcher& stretcher, const Recording& recording, double speed);
     void advanceHeard(const Recording& recording, int64_t loopFrame, int frames, double speed);
+    void crossfadeFromDirect(const Recording& recording, int16_t* out, int frames);
     AudioOutput& output();
     std::string open(const std::string& path);
     void close();
@@ -110,6 +111,9 @@ private:
     bool stretching_ = false;  // this play goes through the stretcher
     bool inputOver_ = false;   // the stretcher has been fed the recording's last frame
     double heardFrames_ = 0;   // stretching: the recording frame being heard
+    int64_t directFrom_ = 0;   // where the untouched recording would have gone on when the stretcher took over
+    int crossfadeDone_ = 0;    // frames of the take-over faded so far
+    int crossfadeLength_ = 0;  // frames the take-over fades over; 0 at a start
     std::atomic<int64_t> stretchNs_{0};
     std::atomic<int64_t> stretchedFrames_{0};
     std::atomic<uint64_t> progress_{0}; // the serial tag and frames consumed, for status position

@@ -10,7 +10,7 @@ namespace zupfomat::testing {
 namespace {
 
 constexpr double kRate = 44100;
-constexpr int kSpectrumSize = 1 << 16; // 1.5 s: bins of 0.67 Hz
+constexpr int kSpectrumSize = 1 << 17; // 3 s: bins of 0.34 Hz
 constexpr int kOnsetHop = 128;         // 2.9 ms: well inside the 10 ms a listener hears as together
 constexpr int kOnsetHistory = 8;       // hops an onset is compared with (23 ms)
 constexpr double kOnsetJump = 4.0;     // energy rise, 6 dB, that marks a new note

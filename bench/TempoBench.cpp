@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Usage: bench_tempo [program folder]
+// Usage: bench_tempo [program folder] | bench_tempo --passes CAPTURE.raw RECORDING LOOP_MS FIRST_TEMPO STEP
+//        (a capture of a loop whose tempo rises by STEP each pass: where each pass begins and how it
+//        plays; LOOP_MS 0 for riff 1's loop point)
 // Riff 1, exercise 1 and Rock 1 at 50, 75 and 125 % through the real device into SDL's disk driver:
 // what the stretching costs, how exact the loop's seams stay, how soon a change is heard; and, side
 // by side with Rubber Band's own command-line tool (offline, the same library) and FFmpeg's atempo
@@ -224,11 +226,75 @@ double changeLatencyMs(const std::string& path, const std::string& raw)
     return -1;
 }
 
+// Finds each pass of a loop whose tempo rises pass by pass in a capture (interleaved S16 stereo),
+// by the file's note onsets: where it begins, how long it lasts, how many notes are where the
+// pass's tempo puts them, and the longest silence at its start.
+int passes(const char* capturePath, const char* recording, int64_t loopMs, int firstTempo, int step)
+{
+    const std::vector<int16_t> captureStereo = readRawSamples(capturePath);
+    const std::vector<float> capture = monoOf(captureStereo);
+    const std::vector<int16_t> fileStereo = decodeToDeviceFormat(recording);
+    if (loopMs <= 0) { // where the poll tick arms riff 1
+        const int64_t lengthMs = decodedMs(recording);
+        const LoopLeadRule rule = loopLeadRule(1);
+        loopMs = lengthMs - (rule.kind == LoopLeadRule::Divide ? loopLeadFor(lengthMs, rule.divisor) : 0);
+    }
+    const int64_t loopFrames = loopFrameFor(loopMs, int64_t(fileStereo.size() / 2));
+    const std::vector<int64_t> notes = onsets(monoOf(fileStereo), 0, loopFrames);
+    const std::vector<int64_t> heard = onsets(capture);
+    constexpr double kMatchMs = 15;
+    auto fit = [&](double start, double speed, double* error) {
+        int matched = 0;
+        double total = 0;
+        for (int64_t note : notes) {
+            const double expected = start + double(note) / speed;
+            double nearest = 1e9;
+            for (int64_t h : heard)
+                nearest = std::min(nearest, std::abs(double(h) - expected));
+            if (nearest <= kMatchMs * kFramesPerMs) {
+                ++matched;
+                total += nearest / kFramesPerMs;
+            }
+        }
+        *error = matched ? total / matched : 0;
+        return matched;
+    };
+    const int64_t first = firstSoundFrame(captureStereo);
+    double start = double(first) - double(firstSoundFrame(fileStereo)) * 100.0 / firstTempo;
+    int tempo = firstTempo;
+    for (int pass = 0; start + double(loopFrames) * 100.0 / tempo < double(capture.size()); ++pass) {
+        const double speed = tempo / 100.0;
+        double best = start, bestError = 0;
+        int bestMatched = -1;
+        for (double s = start - 300 * kFramesPerMs; s <= start + 300 * kFramesPerMs; s += kFramesPerMs / 2) {
+            double error = 0;
+            const int matched = fit(s, speed, &error);
+            if (matched > bestMatched || (matched == bestMatched && error < bestError)) {
+                best = s, bestMatched = matched, bestError = error;
+            }
+        }
+        const double length = double(loopFrames) / speed;
+        const int64_t at = int64_t(best);
+        const int64_t silence = longestSilence(captureStereo, at - 2205, at + 2205);
+        const int seamStep = largestStep(captureStereo, at - 88, at + 88);
+        const int ownStep = largestStep(captureStereo, at - 2205, at + 2205);
+        std::printf("pass %d at %d %%: starts %.3f s, %d of %zu notes within %.0f ms (mean %.1f ms), %.1f ms silence "
+                    "at its start, largest step %d there (%d within 50 ms), lasts %.3f s\n",
+                    pass + 1, tempo, best / 44100.0, bestMatched, notes.size(), kMatchMs, bestError,
+                    silence / kFramesPerMs, seamStep, ownStep, length / 44100.0);
+        start = best + length;
+        tempo = std::min(100, tempo + step);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc == 7 && std::string(argv[1]) == "--passes")
+        return passes(argv[2], argv[3], std::atoll(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]));
     const QString programFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QCoreApplication::applicationDirPath();
     const ContentFolder folder(programFolder);
     const Piece pieces[] = {{"riff 1", folder.riffRecording(1), true},

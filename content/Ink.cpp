@@ -37,14 +37,15 @@ bool overlapIntended(const InkBox& a, const InkBox& b)
     if ((isLine(a.kind) && onStaff(b.kind)) || (isLine(b.kind) && onStaff(a.kind)))
         return true;
     // One event's own parts: its heads, stem, flag, beam and dots, the strokes of its rest, bend
-    // sign, slur or bracket, the fret numbers of its chord, stacked string by string.
+    // sign, slur or bracket, the fret numbers of its chord, stacked string by string; and a
+    // diagram's frame, whose sides meet at its corners.
     if (a.owner >= 0 && a.owner == b.owner &&
         isAnyPair(a, b, {{Ink::NoteHead, Ink::NoteHead}, {Ink::NoteHead, Ink::Stem}, {Ink::Stem, Ink::Flag},
                          {Ink::Flag, Ink::Flag}, {Ink::Stem, Ink::Beam}, {Ink::NoteHead, Ink::Dot},
                          {Ink::Rest, Ink::Rest}, {Ink::BendSign, Ink::BendSign}, {Ink::Slur, Ink::Slur},
                          {Ink::Vibrato, Ink::Vibrato}, {Ink::TupletBracket, Ink::TupletBracket},
                          {Ink::ExtentLine, Ink::ExtentLine},
-                         {Ink::TabNumber, Ink::TabNumber}}))
+                         {Ink::TabNumber, Ink::TabNumber}, {Ink::Frame, Ink::Frame}}))
         return true;
     // Beams join stems of the group they belong to, and one beam touches the next in a group.
     if (isAnyPair(a, b, {{Ink::Stem, Ink::Beam}, {Ink::Beam, Ink::Beam}}))

@@ -390,6 +390,7 @@ QImage paintTablature(const Score& score, const PictureRecipe& recipe, QSize siz
     SheetStyle style;
     style.width = size.width();
     style.height = size.height();
+    style.kind = SheetKind::Lesson;
     style.tabOnly = true;
     style.numberBars = true;
     if (recipe.drawing == Drawing::TablatureAndCells) {
@@ -441,6 +442,8 @@ QImage paintFretboard(Fretboard which, QSize size, InkSheet* ink)
 
 std::vector<LessonPicture> lessonPictures(const QString& notesFolder, QString* error)
 {
+    if (!tabOnlyFontFound(error))
+        return {};
     std::vector<LessonPicture> pictures;
     for (const PictureRecipe& recipe : kRecipes) {
         LessonPicture picture;

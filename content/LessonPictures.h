@@ -29,8 +29,8 @@ struct LessonPicture {
     InkSheet ink;
 };
 
-// The seven lesson pictures, P1 to P7. Empty, with a message, when a note file cannot be read or a
-// page has no control for a picture.
+// The seven lesson pictures, P1 to P7. Empty, with a message, when a note file cannot be read, a
+// page has no control for a picture or the tablature's narrow face is not installed.
 std::vector<LessonPicture> lessonPictures(const QString& notesFolder, QString* error);
 
 } // namespace zupfomat::content

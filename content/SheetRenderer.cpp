@@ -6,12 +6,15 @@
 #include "content/Spelling.h"
 
 #include <QFont>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <numeric>
 
 namespace zupfomat::content {
 namespace {
@@ -31,10 +34,13 @@ constexpr int kFirstNoteGap = 14;      // after the time signature: room for a f
 constexpr double kAccidentalGap = 2.5; // paper between an accidental and its head or a bar line
 constexpr double kAccidentalRoom = 9;  // what an accidental needs before its head
 constexpr double kBarGap = 12;
+constexpr double kFinalBarOffset = 3;  // the final double bar's thick line, right of the thin one
+constexpr double kFinalBarPen = 2.5;
 constexpr int kTitleSize = 13;
 constexpr int kTextSize = 10;          // every other text: 7 px and more of cap height
 constexpr int kTabNumberSize = 10;
 constexpr int kLabelRowDrop = 11;      // the lowest row's baseline above the tab's top line: clear of the arcs
+constexpr int kTabOnlyLabelRowDrop = 12; // the lesson pictures' taller digits lift their arcs
 constexpr double kBeamWidth = 3.0;
 constexpr double kSlurGap = 2.0;       // between a slur's ends and its heads
 
@@ -60,6 +66,42 @@ QFont sansFont(int pixelSize, bool bold)
     font.setPixelSize(pixelSize);
     font.setBold(bold);
     return font;
+}
+
+// The lesson pictures fit ten bars of eighths, many of them two-digit frets, across one page:
+// their digits are set in a narrow face, large, with paper between the two digits of a number.
+const char* const kTabOnlyDigitFamily = "Liberation Sans Narrow";
+constexpr int kTabOnlyDigitPixels = 14;       // digits 10 px high, read at a glance while playing
+constexpr double kTabOnlyDigitSpacing = 2.5;  // 3 px between the digits of "12", not one blot
+
+QFont tabOnlyDigitFont()
+{
+    QFont font(QString::fromLatin1(kTabOnlyDigitFamily));
+    font.setPixelSize(kTabOnlyDigitPixels);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, kTabOnlyDigitSpacing);
+    return font;
+}
+
+QFont tabNumberFont(const SheetLayout& l)
+{
+    return l.tabOnly ? tabOnlyDigitFont() : sansFont(kTabNumberSize, true);
+}
+
+// Where a fret number's text starts so that its glyphs are centred on `centre`. The lesson
+// pictures start every number on a whole pixel: each is then as crisp as the next, and the paper
+// between its digits the same in all of them.
+QPointF fretNumberOrigin(const SheetLayout& l, const QString& text, QPointF centre)
+{
+    const QPointF origin = centre - QFontMetricsF(tabNumberFont(l)).tightBoundingRect(text).center();
+    if (!l.tabOnly)
+        return origin;
+    return {std::floor(origin.x() + 0.5), std::floor(origin.y() + 0.5)};
+}
+
+// The box a fret number's glyphs cover, centred on `centre`.
+QRectF fretNumberInk(const SheetLayout& l, const QString& text, QPointF centre)
+{
+    return QFontMetricsF(tabNumberFont(l)).tightBoundingRect(text).translated(fretNumberOrigin(l, text, centre));
 }
 
 // A beat for beaming: a quarter in 4/4, a dotted quarter in 6/8.
@@ -267,7 +309,10 @@ constexpr double kLabelGap = 3;    // the least paper between two technique name
 constexpr double kVibratoLength = 20;
 constexpr double kWaveHeight = 2.5; // up and down from the wave's middle
 
-double laneBaseline(const SheetLayout& l, int lane) { return l.tabLineY(1) - kLabelRowDrop - lane * kLaneHeight; }
+double laneBaseline(const SheetLayout& l, int lane)
+{
+    return l.tabLineY(1) - (l.tabOnly ? kTabOnlyLabelRowDrop : kLabelRowDrop) - lane * kLaneHeight;
+}
 // The middle of a row's capitals, where lines and waves run beside its labels.
 double laneMiddle(const SheetLayout& l, int lane) { return laneBaseline(l, lane) - 3.5; }
 
@@ -312,6 +357,24 @@ void drawLabelInLane(EngravingPainter& p, const SheetLayout& l, double centre, c
 constexpr double kBendRight = 10;  // the bend arrow's shaft, right of its fret number
 constexpr double kArrowHead = 3.5;
 constexpr double kBendFoot = 6;    // the arrow leaves its fret number this far right of its middle
+constexpr double kBendLabelGap = 2;   // between the arrow's head and "full"
+constexpr double kBendFootPaper = 1.5; // the lesson pictures: between a number's ink and its arrow
+
+// Where a bend's arrow leaves its fret number and where its shaft rises, right of the number's
+// middle. The lesson pictures' numbers are wider: there the arrow starts at the number's ink.
+struct BendOffsets {
+    double foot = kBendFoot;
+    double shaft = kBendRight;
+};
+
+BendOffsets bendOffsets(const SheetLayout& l, const FrettedNote& n)
+{
+    if (!l.tabOnly)
+        return {};
+    const QRectF number = fretNumberInk(l, QString::number(n.fret), QPointF(0, 0));
+    const double foot = number.right() + kBendFootPaper;
+    return {foot, foot + kBendRight - kBendFoot};
+}
 
 QString bendName(const FrettedNote& n) { return n.bendSemitones == 2 ? QStringLiteral("full") : QStringLiteral("\u00bd"); }
 
@@ -321,17 +384,18 @@ double drawTabBend(EngravingPainter& p, const SheetLayout& l, const FrettedNote&
 {
     const double y = l.tabLineY(n.string);
     const QFont font = labelFont();
-    const auto tipAt = [&](int lane) { return QPointF(x + kBendRight, laneBaseline(l, lane) + 1); };
-    const auto labelAt = [&](int lane) { return QPointF(tipAt(lane).x() + kArrowHead + 2, laneBaseline(l, lane)); };
+    const BendOffsets at = bendOffsets(l, n);
+    const auto tipAt = [&](int lane) { return QPointF(x + at.shaft, laneBaseline(l, lane) + 1); };
+    const auto labelAt = [&](int lane) { return QPointF(tipAt(lane).x() + kArrowHead + kBendLabelGap, laneBaseline(l, lane)); };
     const int lane = clearLane(p, [&](int k) {
-        const QRectF shaft(QPointF(x + kBendFoot, tipAt(k).y()), QPointF(tipAt(k).x() + kArrowHead, y));
+        const QRectF shaft(QPointF(x + at.foot, tipAt(k).y()), QPointF(tipAt(k).x() + kArrowHead, y));
         return std::vector<InkBox>{{Ink::BendSign, shaft, owner, {}},
                                    {Ink::Label, textInkAt(font, labelAt(k), Qt::AlignLeft | Qt::AlignBaseline, bendName(n)), owner, {}}};
     });
     const QPointF tip = tipAt(lane);
     p.setInk(Ink::BendSign, owner);
     QPainterPath arrow;
-    arrow.moveTo(x + kBendFoot, y);
+    arrow.moveTo(x + at.foot, y);
     arrow.quadTo(tip.x(), y, tip.x(), tip.y() + kArrowHead * 1.4);
     p.drawCurve(arrow);
     p.setBrush(Qt::black);
@@ -340,11 +404,6 @@ double drawTabBend(EngravingPainter& p, const SheetLayout& l, const FrettedNote&
     p.setInk(Ink::Label, owner);
     p.setFont(font);
     return p.drawTextAt(labelAt(lane), Qt::AlignLeft | Qt::AlignBaseline, bendName(n)).right();
-}
-
-QFont tabNumberFont(const SheetLayout& l)
-{
-    return sansFont(l.tabOnly ? 9 : kTabNumberSize, !l.tabOnly);
 }
 
 // Half the ink width of the fret number an event has on a string (its text clearance included).
@@ -459,17 +518,30 @@ void drawTechniques(EngravingPainter& p, const SheetLayout& l, const Score& scor
     }
 }
 
+constexpr double kTabOnlyLineBreak = 1; // the string's line stops this short of a fret number's ink
+
+// Where a string's line is left out for its fret number. On the sheets, a whole space high and an
+// advance wide; in the lesson pictures, whose letter-spaced numbers stand closer to their
+// neighbours and to bar lines, only round the number's ink.
+QRectF tabLineBreak(const SheetLayout& l, const QString& text, QPointF centre)
+{
+    if (l.tabOnly) {
+        const QRectF ink = fretNumberInk(l, text, centre);
+        return ink.adjusted(-kTabOnlyLineBreak, -kTabOnlyLineBreak, kTabOnlyLineBreak, kTabOnlyLineBreak);
+    }
+    const double w = QFontMetricsF(tabNumberFont(l)).horizontalAdvance(text);
+    return QRectF(centre.x() - w / 2 - 1, centre.y() - l.tabSpacing / 2.0, w + 2, l.tabSpacing);
+}
+
 void drawTabNumbers(EngravingPainter& p, const SheetLayout& l, const Event& e, int x, int owner)
 {
     p.setInk(Ink::TabNumber, owner);
     p.setFont(tabNumberFont(l));
-    const QFontMetricsF metrics(p.font());
     for (const FrettedNote& n : e.notes) {
         const QString text = QString::number(n.fret);
-        const double w = metrics.horizontalAdvance(text);
         const int y = l.tabLineY(n.string);
-        p.fillRect(QRectF(x - w / 2 - 1, y - l.tabSpacing / 2.0, w + 2, l.tabSpacing), Qt::white);
-        p.drawTextAt(QPointF(x, y), Qt::AlignCenter, text);
+        p.fillRect(tabLineBreak(l, text, QPointF(x, y)), Qt::white);
+        p.drawText(fretNumberOrigin(l, text, QPointF(x, y)), text);
     }
 }
 
@@ -866,13 +938,15 @@ double drawShuffleMark(EngravingPainter& p, double right, double top)
 
 constexpr double kHeaderLeft = 8;
 constexpr double kTitleBaseline = 14;
+constexpr double kTabOnlyTitleBaseline = 13; // the rows of marks above a bare tab need every pixel
 constexpr double kDetailsBaseline = 29;
 
 void drawHeader(EngravingPainter& p, const SheetLayout& l, const Score& score, const SheetStyle& style)
 {
     p.setInk(Ink::Label);
     p.setFont(sansFont(kTitleSize, true));
-    const QRectF title = p.drawTextAt(QPointF(kHeaderLeft, kTitleBaseline), Qt::AlignLeft | Qt::AlignBaseline,
+    const double titleBaseline = style.tabOnly ? kTabOnlyTitleBaseline : kTitleBaseline;
+    const QRectF title = p.drawTextAt(QPointF(kHeaderLeft, titleBaseline), Qt::AlignLeft | Qt::AlignBaseline,
                                       QString::fromStdString(score.title));
     double right = l.width - kRightMargin;
     if (!style.tabOnly) {
@@ -910,6 +984,17 @@ void drawHeader(EngravingPainter& p, const SheetLayout& l, const Score& score, c
 }
 
 } // namespace
+
+bool tabOnlyFontFound(QString* error)
+{
+    const QFont font = tabOnlyDigitFont();
+    const QString found = QFontInfo(font).family();
+    if (found == font.family())
+        return true;
+    *error = QStringLiteral("the lesson tablature's fret numbers need the font \"%1\" (fonts-liberation), "
+                            "found only \"%2\"").arg(font.family(), found);
+    return false;
+}
 
 int staffStep(int writtenMidi, bool* sharp)
 {
@@ -961,44 +1046,48 @@ double widestFret(const SheetLayout& l, const Event& e)
     return widest;
 }
 
+// Event weights for spacing by duration: a longer note gets more paper, but less than in
+// proportion, as engravers space.
+std::vector<double> durationWeights(const Score& score)
+{
+    std::vector<double> weight;
+    for (const Event& e : score.events)
+        weight.push_back(std::max(1.0, std::sqrt(e.duration / 120.0)));
+    return weight;
+}
+
 SheetLayout spacedLayout(const Score& score, const SheetStyle& style)
 {
     SheetLayout l;
     l.width = style.width;
     l.height = style.height;
-    l.tabOnly = style.tabOnly;
     l.staffSpacing = kStaffSpacing;
-    if (style.tabOnly) {
-        l.tabSpacing = 14;
-        l.tabTopLine = 48; // room above for bar numbers, H.O., P.O. and bends
-    } else {
-        l.staffBottomLine = kStaffBottomLine;
-        l.tabSpacing = kTabSpacing;
-        l.tabTopLine = style.height - kBottomMargin - 5 * l.tabSpacing;
-    }
+    l.staffBottomLine = kStaffBottomLine;
+    l.tabSpacing = kTabSpacing;
+    l.tabTopLine = style.height - kBottomMargin - 5 * l.tabSpacing;
     const std::vector<std::vector<WrittenNote>> written = writtenNotes(score);
     auto needsAccidental = [&](size_t i) {
-        return !style.tabOnly && std::any_of(written[i].begin(), written[i].end(),
-                                             [](const WrittenNote& n) { return n.accidental != Accidental::None; });
+        return std::any_of(written[i].begin(), written[i].end(),
+                           [](const WrittenNote& n) { return n.accidental != Accidental::None; });
     };
     // Space by duration, but never so tight that fret numbers touch; accidentals take their room.
-    std::vector<double> weight, least;
+    const std::vector<double> weight = durationWeights(score);
+    std::vector<double> least;
     double total = 0, accidentals = 0, leastTotal = 0;
     for (size_t i = 0; i < score.events.size(); ++i) {
-        weight.push_back(std::max(1.0, std::sqrt(score.events[i].duration / 120.0)));
-        total += weight.back();
+        total += weight[i];
         accidentals += needsAccidental(i) ? kAccidentalRoom : 0;
         const double next = i + 1 < score.events.size() ? widestFret(l, score.events[i + 1]) : kHeadWidth;
         least.push_back(widestFret(l, score.events[i]) + next + kFretGap);
         leastTotal += least.back();
     }
-    const int left = style.tabOnly ? 40 : kClefLeft + kClefWidth + signatureWidth(score) + kTimeSignatureWidth + 6;
+    const int left = kClefLeft + kClefWidth + signatureWidth(score) + kTimeSignatureWidth + 6;
     const int bars = int(score.barStarts.size()) - 1;
     const double usable = style.width - left - kRightMargin - kBarGap * bars - accidentals - kFirstNoteGap;
     // A bar full of sixteenths with accidentals may not fit even at the least spacing: the gaps
     // between fret numbers then give up what is missing, so the music stays on the page.
     const double squeeze = std::min(1.0, usable / leastTotal);
-    double x = left + (style.tabOnly ? 10 : kFirstNoteGap);
+    double x = left + kFirstNoteGap;
     size_t bar = 1;
     l.barX.push_back(left);
     for (size_t i = 0; i < score.events.size(); ++i) {
@@ -1013,6 +1102,163 @@ SheetLayout spacedLayout(const Score& score, const SheetStyle& style)
             ++bar;
         }
     }
+    return l;
+}
+
+// ---- The lesson pictures' tablature: spaced by what stands on each string ---------------------
+
+constexpr int kTabOnlyTabSpacing = 14;        // a 10 px fret number and paper above and below it
+constexpr int kTabOnlyTopLine = 48;           // the title, bar numbers, technique names and bends above
+constexpr double kTabOnlyFirstBarLine = 25;   // just right of "TAB"
+constexpr double kTabOnlyRightMargin = 5;     // the final double bar keeps clear of the edge
+constexpr double kTabOnlyNumberGap = 6;       // between numbers on one string: twice the paper inside one
+constexpr double kTabOnlyLeastStep = 7;       // notes on different strings still read one after the other
+constexpr double kTabOnlyBarPaper = 3;        // between a bar line and the ink either side of it
+constexpr double kTabOnlySlideRoom = 8;       // a slide's line is seen between its numbers
+constexpr int kStretchSteps = 40;             // halvings that find the stretch to a fraction of a pixel
+constexpr double kNowhere = -1e9;             // the right edge of a string nothing stands on yet
+
+// What one event draws, from its x: on each string its fret number, and a bend's arrow, which
+// rises from its string through the ones above it; in the lowest row above the tab its
+// technique's name, centred between it and the note before, and a bend's "full".
+struct StringInk {
+    int string = 1;
+    double left = 0, right = 0;
+};
+
+struct EventInk {
+    std::vector<StringInk> strings;
+    double nameHalfWidth = 0; // 0: no name
+    bool bend = false;
+    double bendLabelLeft = 0, bendLabelRight = 0;
+    bool slide = false;
+};
+
+EventInk eventInk(const SheetLayout& l, const Event& e)
+{
+    EventInk ink;
+    const QFont labels = labelFont();
+    for (const FrettedNote& n : e.notes) {
+        const QRectF number = fretNumberInk(l, QString::number(n.fret), QPointF(0, 0));
+        ink.strings.push_back({n.string, number.left(), number.right()});
+        ink.slide = ink.slide || n.technique == Technique::Slide;
+        if (n.technique != Technique::Bend)
+            continue;
+        const double shaftRight = bendOffsets(l, n).shaft + kArrowHead;
+        for (int string = 1; string <= n.string; ++string)
+            ink.strings.push_back({string, number.left(), shaftRight});
+        ink.bend = true;
+        ink.bendLabelLeft = shaftRight + kBendLabelGap;
+        ink.bendLabelRight = ink.bendLabelLeft + QFontMetricsF(labels).tightBoundingRect(bendName(n)).width();
+    }
+    const Technique named = namedTechnique(e);
+    if (named != Technique::Picked)
+        ink.nameHalfWidth = QFontMetricsF(labels).tightBoundingRect(techniqueName(named, false)).width() / 2;
+    return ink;
+}
+
+// How far right the ink placed so far reaches: on each string, in the row of names above the
+// tab, and since the last bar line.
+struct TabOnlyReach {
+    std::vector<double> string = std::vector<double>(7, kNowhere);
+    double names = kNowhere;
+    double bar = kNowhere;
+};
+
+// The least x of an event: clear of the ink before it on its strings and in the row of names, and
+// of the bar line it may follow.
+double leastTabOnlyX(const EventInk& ink, const TabOnlyReach& reach, double previousX, double barLine, bool barStart)
+{
+    double x = barStart ? barLine + kTabOnlyBarPaper : previousX + kTabOnlyLeastStep;
+    if (ink.slide && !barStart)
+        x = std::max(x, previousX + kTabOnlySlideRoom + 2 * kTabOnlyLeastStep);
+    for (const StringInk& s : ink.strings) {
+        x = std::max(x, reach.string[size_t(s.string)] + kTabOnlyNumberGap - s.left);
+        if (barStart)
+            x = std::max(x, barLine + kTabOnlyBarPaper - s.left);
+    }
+    if (ink.nameHalfWidth > 0) // its centre, halfway back to the note before, clear of the last name
+        x = std::max(x, 2 * (reach.names + kLabelGap + ink.nameHalfWidth) - previousX);
+    if (ink.bend)
+        x = std::max(x, reach.names + kLabelGap - ink.bendLabelLeft);
+    return x;
+}
+
+void occupy(const EventInk& ink, double x, double previousX, TabOnlyReach& reach)
+{
+    for (const StringInk& s : ink.strings) {
+        reach.string[size_t(s.string)] = std::max(reach.string[size_t(s.string)], x + s.right);
+        reach.bar = std::max(reach.bar, x + s.right);
+    }
+    if (ink.nameHalfWidth > 0)
+        reach.names = (previousX + x) / 2 + ink.nameHalfWidth;
+    if (ink.bend)
+        reach.names = std::max(reach.names, x + ink.bendLabelRight);
+}
+
+// Places events and bar lines from the left, each as far left as the ink before it allows and
+// then `stretch` times its duration's share further; returns the final bar line's x.
+double placeTabOnly(const Score& score, const std::vector<EventInk>& ink, const std::vector<double>& share, double stretch,
+                    std::vector<double>& eventX, std::vector<double>& barX)
+{
+    eventX.clear();
+    barX.assign(1, kTabOnlyFirstBarLine);
+    TabOnlyReach reach;
+    bool barStart = true;
+    size_t bar = 1;
+    for (size_t i = 0; i < score.events.size(); ++i) {
+        const double previousX = i > 0 ? eventX.back() : kNowhere;
+        double x = leastTabOnlyX(ink[i], reach, previousX, barX.back(), barStart);
+        if (!barStart) // a bar's first note has had the last one's share before the bar line
+            x += stretch * share[i - 1];
+        x = std::ceil(x); // on a whole pixel, as its number is drawn
+        eventX.push_back(x);
+        occupy(ink[i], x, previousX, reach);
+        barStart = false;
+        const Event& e = score.events[i];
+        if (bar < score.barStarts.size() && e.start + e.duration >= score.barStarts[bar]) {
+            barX.push_back(std::ceil(std::max(reach.bar, x) + kTabOnlyBarPaper + stretch * share[i]));
+            reach.bar = kNowhere;
+            barStart = true;
+            ++bar;
+        }
+    }
+    return barX.back();
+}
+
+SheetLayout tabOnlyLayout(const Score& score, const SheetStyle& style)
+{
+    SheetLayout l;
+    l.width = style.width;
+    l.height = style.height;
+    l.tabOnly = true;
+    l.staffSpacing = kStaffSpacing;
+    l.tabSpacing = kTabOnlyTabSpacing;
+    l.tabTopLine = kTabOnlyTopLine;
+    std::vector<EventInk> ink;
+    for (const Event& e : score.events)
+        ink.push_back(eventInk(l, e));
+    if (!ink.empty()) // no note before the first to name a hammer-on from
+        ink.front().nameHalfWidth = 0;
+    std::vector<double> share = durationWeights(score);
+    const double total = std::accumulate(share.begin(), share.end(), 0.0);
+    for (double& s : share)
+        s /= total;
+    // The stretch that brings the final bar line to the right margin: the paper beyond the least
+    // spacing, given out by duration.
+    const double end = l.width - kTabOnlyRightMargin - kFinalBarOffset - kFinalBarPen / 2;
+    std::vector<double> eventX, barX;
+    double low = 0, high = std::max(0.0, end);
+    for (int step = 0; step < kStretchSteps; ++step) {
+        const double stretch = (low + high) / 2;
+        (placeTabOnly(score, ink, share, stretch, eventX, barX) > end ? high : low) = stretch;
+    }
+    const double reached = placeTabOnly(score, ink, share, low, eventX, barX);
+    // Music that does not fit even at the least spacing is pressed together to stay on the page.
+    const double squeeze = std::min(1.0, (end - kTabOnlyFirstBarLine) / (reached - kTabOnlyFirstBarLine));
+    const auto onPage = [&](double x) { return int(std::lround(kTabOnlyFirstBarLine + (x - kTabOnlyFirstBarLine) * squeeze)); };
+    std::transform(eventX.begin(), eventX.end(), std::back_inserter(l.eventX), onPage);
+    std::transform(barX.begin(), barX.end(), std::back_inserter(l.barX), onPage);
     return l;
 }
 
@@ -1089,8 +1335,19 @@ void drawOttava(EngravingPainter& p, const SheetLayout& l, const std::vector<Pla
     p.drawLine(right, y, right, y + kOttavaHook);
 }
 
+constexpr double kBarNumberInset = 3; // a bar's number stands over its start, right of its bar line
+constexpr int kBarNumberLane = 1;     // the lowest row is left to the techniques' names and bends
+
+void drawBarNumber(EngravingPainter& p, const SheetLayout& l, double barX, int number)
+{
+    p.setInk(Ink::Label);
+    p.setFont(labelFont());
+    const QPointF at(barX + kBarNumberInset, laneBaseline(l, kBarNumberLane));
+    p.drawTextAt(at, Qt::AlignLeft | Qt::AlignBaseline, QString::number(number));
+}
+
 // Draws the whole sheet at layout `l`, recording its ink as it goes: what is drawn later finds
-// its place clear of what is drawn before it, the header last.
+// its place clear of what is drawn before it, the header last (first on a bare tab).
 void drawSheet(QImage& image, const SheetLayout& l, const Score& score, const SheetStyle& style, InkSheet& ink)
 {
     image.fill(Qt::white);
@@ -1099,6 +1356,10 @@ void drawSheet(QImage& image, const SheetLayout& l, const Score& score, const Sh
     painter.setPen(QPen(Qt::black, 1.0));
     EngravingPainter p(painter, &ink);
 
+    // Without the staff, the title stands where the marks above the tab go: they find their rows
+    // clear of it.
+    if (style.tabOnly)
+        drawHeader(p, l, score, style);
     const int right = l.barX.back();
     if (!style.tabOnly) {
         p.setInk(Ink::StaffLine);
@@ -1131,19 +1392,17 @@ void drawSheet(QImage& image, const SheetLayout& l, const Score& score, const Sh
         if (!style.tabOnly)
             p.drawLine(x, l.staffY(8), x, l.staffY(0));
         p.drawLine(x, l.tabLineY(1), x, l.tabLineY(6));
-        if (style.numberBars && b + 1 < l.barX.size()) {
-            p.setInk(Ink::Label);
-            p.setFont(sansFont(kTextSize, false));
-            p.drawText(QPointF(x + 2, l.tabLineY(1) - 20), QString::number(b + 1));
-        }
+        if (style.numberBars && b + 1 < l.barX.size())
+            drawBarNumber(p, l, x, int(b) + 1);
     }
     if (l.barX.size() > 1) { // a final double bar
         p.save();
         p.setInk(Ink::BarLine);
-        p.setPen(QPen(Qt::black, 2.5));
+        p.setPen(QPen(Qt::black, kFinalBarPen));
+        const double thick = right + kFinalBarOffset;
         if (!style.tabOnly)
-            p.drawLine(right + 3, l.staffY(8), right + 3, l.staffY(0));
-        p.drawLine(right + 3, l.tabLineY(1), right + 3, l.tabLineY(6));
+            p.drawLine(thick, l.staffY(8), thick, l.staffY(0));
+        p.drawLine(thick, l.tabLineY(1), thick, l.tabLineY(6));
         p.restore();
     }
 
@@ -1179,7 +1438,8 @@ void drawSheet(QImage& image, const SheetLayout& l, const Score& score, const Sh
     drawTechniques(p, l, score);
     drawExtents(p, l, score, palmMuted, QStringLiteral("P.M."));
     drawExtents(p, l, score, letRing, QStringLiteral("let ring"));
-    drawHeader(p, l, score, style);
+    if (!style.tabOnly)
+        drawHeader(p, l, score, style);
 }
 
 // How far the staff may move down, towards the tab, to leave notes high above it clear of the
@@ -1199,9 +1459,9 @@ size_t collisionsAt(const SheetLayout& l, const Score& score, const SheetStyle& 
 
 SheetLayout layoutSheet(const Score& score, const SheetStyle& style)
 {
-    SheetLayout best = spacedLayout(score, style);
     if (style.tabOnly)
-        return best;
+        return tabOnlyLayout(score, style);
+    SheetLayout best = spacedLayout(score, style);
     // The staff as it is first; then lower; then with its highest passages an octave down.
     size_t fewest = collisionsAt(best, score, style);
     for (bool ottava : {false, true}) {

@@ -42,7 +42,6 @@ struct SheetStyle {
     // Tab-only: a "3" bracket over each beat of triplet eighths. Off, the lesson pictures are
     // drawn as they have been; the staff always brackets them.
     bool tripletBrackets = false;
-    int tabDigitPixels = 0; // 0: as large as the tab lines' distance allows
 };
 
 // Diatonic step above E4 of a written MIDI note, and whether it needs a sharp.
@@ -52,6 +51,10 @@ int staffStep(int writtenMidi, bool* sharp);
 // under the title (level, focus and, for a riff, its rhythm).
 QString tempoText(const Score& score);
 QString headerDetails(const Score& score, SheetKind kind);
+
+// Whether the narrow face the tab-only pictures set their fret numbers in is installed; a wider
+// stand-in would make neighbouring numbers collide, so a missing one is an error, named in `error`.
+bool tabOnlyFontFound(QString* error);
 
 SheetLayout layoutSheet(const Score& score, const SheetStyle& style = {});
 // Draws the sheet; with `ink`, records the box and kind of everything it draws.

@@ -4,6 +4,7 @@
 #include "content/Synth.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QApplication>
 
 #include <cstdio>
@@ -26,7 +27,11 @@ int main(int argc, char* argv[])
     } else if (args.size() == 4 && args[1] == QLatin1String("--sheet")) {
         zupfomat::content::Score score;
         ok = zupfomat::content::loadScore(args[2], &score, &error);
-        if (ok && !zupfomat::content::renderSheet(score).save(args[3])) {
+        // Drawn as the pack draws it: an exercise's header names no loop.
+        zupfomat::content::SheetStyle style;
+        if (QFileInfo(args[2]).fileName().startsWith(QLatin1String("ex")))
+            style.kind = zupfomat::content::SheetKind::Exercise;
+        if (ok && !zupfomat::content::renderSheet(score, style).save(args[3])) {
             error = QStringLiteral("cannot write ") + args[3];
             ok = false;
         }

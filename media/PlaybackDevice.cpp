@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -140,6 +141,14 @@ void fadeBeforeSplice(int16_t* out, int64_t from, int64_t count, int64_t loopFra
             sample = int16_t(int64_t(sample) * gain / (kLoopDeclickFrames + 1));
         }
     }
+}
+
+// What the stretching costs is the audio thread's own processor time, however busy the machine.
+int64_t threadCpuNs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
 int64_t nowNs()
@@ -414,7 +423,7 @@ void PlaybackDevice::engageStretcher(TempoStretcher& stretcher, const Recording&
 int64_t PlaybackDevice::pullStretched(TempoStretcher& stretcher, const Recording& recording, int64_t loopFrame,
                                       int16_t* out, int frames)
 {
-    const auto began = std::chrono::steady_clock::now();
+    const int64_t began = threadCpuNs();
     int written = 0;
     while (written < frames) {
         const int taken = stretcher.take(out + written * AudioOutput::kChannels, frames - written);
@@ -440,8 +449,7 @@ int64_t PlaybackDevice::pullStretched(TempoStretcher& stretcher, const Recording
             break; // the decoder has not got this far yet
         }
     }
-    stretchNs_.fetch_add(std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - began).count(),
-                         std::memory_order_relaxed);
+    stretchNs_.fetch_add(threadCpuNs() - began, std::memory_order_relaxed);
     stretchedFrames_.fetch_add(written, std::memory_order_relaxed);
     return written;
 }

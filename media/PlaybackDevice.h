@@ -53,7 +53,7 @@ public:
         bool decoded = false;               // the open recording is decoded to its end
         std::string outputName;             // "" until the output is opened on first use
         bool stretcherReady = false;        // the tempo stretcher is made and handed to the callback
-        int64_t stretchNs = 0;              // time the callback has spent stretching
+        int64_t stretchNs = 0;              // processor time the callback has spent stretching
         int64_t stretchedFrames = 0;        // frames it has handed out stretched
     };
     Diagnostics diagnostics() const;

@@ -170,6 +170,8 @@ PlaybackDevice::~PlaybackDevice()
         warmUp_.join();
     if (stretcherMaker_.joinable())
         stretcherMaker_.join();
+    if (fasterMaker_.joinable())
+        fasterMaker_.join();
     output_.reset(); // no callback runs after this
     if (recording_)
         disposer_->dispose(std::move(recording_));
@@ -200,6 +202,7 @@ std::string PlaybackDevice::send(std::string_view command)
 {
     const MediaCommand parsed = parseMediaCommand(command);
     std::lock_guard<std::mutex> guard(commandMutex_);
+    makeStretcherIfWanted();
     switch (parsed.verb) {
     case MediaVerb::Open:
         return open(parsed.path);
@@ -280,8 +283,20 @@ void PlaybackDevice::setTempo(int percent)
         return;
     // Loading Rubber Band and setting up its state take milliseconds: not on the caller.
     stretcherMaker_ = std::thread([this] {
-        stretcher_ = TempoStretcher::make();
+        stretcher_ = TempoStretcher::make(StretchEngine::Finer);
         stretcherReady_.store(stretcher_.get(), std::memory_order_release);
+    });
+}
+
+// The callback cannot start a thread; the next command (the poll tick sends one every few
+// hundred milliseconds) does it for it.
+void PlaybackDevice::makeStretcherIfWanted()
+{
+    if (!fasterWanted_.load(std::memory_order_relaxed) || fasterMaker_.joinable())
+        return;
+    fasterMaker_ = std::thread([this] {
+        fasterStretcher_ = TempoStretcher::make(StretchEngine::Faster);
+        fasterReady_.store(fasterStretcher_.get(), std::memory_order_release);
     });
 }
 
@@ -314,12 +329,15 @@ void PlaybackDevice::fill(int16_t* out, int frames)
         const uint64_t loop = loop_.load(std::memory_order_acquire);
         const int64_t loopFrame = sameCue(loop, heardSerial_) ? framesOf(loop) : 0;
         const int tempo = tempo_.load(std::memory_order_relaxed);
-        TempoStretcher* stretcher = stretcherReady_.load(std::memory_order_acquire);
-        if (!stretching_ && tempo != kTempoNormal && stretcher)
-            engageStretcher(*stretcher, *cue->recording, tempo / double(kTempoNormal));
+        if (!stretching_ && tempo != kTempoNormal) {
+            TempoStretcher* faster = fasterReady_.load(std::memory_order_acquire);
+            active_ = faster ? faster : stretcherReady_.load(std::memory_order_acquire);
+            if (active_)
+                engageStretcher(*active_, *cue->recording, tempo / double(kTempoNormal));
+        }
         if (stretching_) {
-            stretcher->setSpeed(tempo / double(kTempoNormal));
-            written = pullStretched(*stretcher, *cue->recording, loopFrame, out, frames);
+            active_->setSpeed(tempo / double(kTempoNormal));
+            written = pullStretched(*active_, *cue->recording, loopFrame, out, frames);
         } else {
             PullEnd end = PullEnd::MoreToCome;
             written = pull(*cue->recording, loopFrame, out, frames, &end);
@@ -449,9 +467,25 @@ int64_t PlaybackDevice::pullStretched(TempoStretcher& stretcher, const Recording
             break; // the decoder has not got this far yet
         }
     }
-    stretchNs_.fetch_add(threadCpuNs() - began, std::memory_order_relaxed);
+    const int64_t cost = threadCpuNs() - began;
+    stretchNs_.fetch_add(cost, std::memory_order_relaxed);
     stretchedFrames_.fetch_add(written, std::memory_order_relaxed);
+    if (stretcher.engine() == StretchEngine::Finer)
+        judgeFinerEngine(cost, written);
     return written;
+}
+
+// After a few seconds of sound, whether the finer engine keeps within its share of the processor.
+void PlaybackDevice::judgeFinerEngine(int64_t costNs, int frames)
+{
+    constexpr int64_t kJudgedAfterFrames = 4 * int64_t(AudioOutput::kSampleRate);
+    finerNs_ += costNs;
+    finerFrames_ += frames;
+    if (finerFrames_ < kJudgedAfterFrames || fasterWanted_.load(std::memory_order_relaxed))
+        return;
+    const double seconds = double(finerFrames_) / AudioOutput::kSampleRate;
+    if (double(finerNs_) * 1e-9 > kStretchBudget * seconds)
+        fasterWanted_.store(true, std::memory_order_relaxed);
 }
 
 void PlaybackDevice::crossfadeFromDirect(const Recording& recording, int16_t* out, int frames)
@@ -494,6 +528,7 @@ PlaybackDevice::Diagnostics PlaybackDevice::diagnostics() const
     d.longestFillNs = longestFillNs_.load(std::memory_order_relaxed);
     const TempoStretcher* stretcher = stretcherReady_.load(std::memory_order_acquire);
     d.stretcherReady = stretcher != nullptr;
+    d.fasterEngine = fasterReady_.load(std::memory_order_acquire) != nullptr;
     d.stretchNs = stretchNs_.load(std::memory_order_relaxed);
     d.stretchedFrames = stretchedFrames_.load(std::memory_order_relaxed);
     std::scoped_lock guard(commandMutex_, outputMutex_);

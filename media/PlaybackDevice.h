@@ -35,6 +35,8 @@ public:
     // The first tempo other than 100 has the stretcher made on a thread of its own; until it is
     // there, sound goes on at the recording's own speed. At 100 a play hands out the decoded
     // samples untouched; one begun at another tempo stays with the stretcher until the next play.
+    // The finer engine stretches first; where it takes more than kStretchBudget of one core, the
+    // faster one is made and takes over from the next play on.
     void setTempo(int percent) override;    // On a thread of its own: loads FFmpeg and SDL2 and opens the output, so that the first
     // PLAY costs what any PLAY costs.
     void prepare() override;
@@ -53,6 +55,7 @@ public:
         bool decoded = false;               // the open recording is decoded to its end
         std::string outputName;             // "" until the output is opened on first use
         bool stretcherReady = false;        // the tempo stretcher is made and handed to the callback
+        bool fasterEngine = false;          // the machine did not keep up with the finer engine
         int64_t stretchNs = 0;              // processor time the callback has spent stretching
         int64_t stretchedFrames = 0;        // frames it has handed out stretched
     };
@@ -73,6 +76,7 @@ private:
     void engageStretcher(TempoStretcher& stretcher, const Recording& recording, double speed);
     void advanceHeard(const Recording& recording, int64_t loopFrame, int frames, double speed);
     void crossfadeFromDirect(const Recording& recording, int16_t* out, int frames);
+    void judgeFinerEngine(int64_t costNs, int frames);
     AudioOutput& output();
     std::string open(const std::string& path);
     void close();
@@ -91,9 +95,14 @@ private:
     mutable std::mutex outputMutex_; // the output is made once, by the first open or the warm-up
     std::unique_ptr<AudioOutput> output_; // destroyed first, so the callback never outlives the rest
     std::thread warmUp_;
+    void makeStretcherIfWanted();
     std::thread stretcherMaker_; // started by the first tempo other than 100
     std::unique_ptr<TempoStretcher> stretcher_; // the maker's; the callback reads stretcherReady_
     std::atomic<TempoStretcher*> stretcherReady_{nullptr};
+    std::thread fasterMaker_;    // started once the finer engine has been found too costly
+    std::unique_ptr<TempoStretcher> fasterStretcher_;
+    std::atomic<TempoStretcher*> fasterReady_{nullptr};
+    std::atomic<bool> fasterWanted_{false};
     std::atomic<int> tempo_{100};
 
     // Published to the callback: the cue, and the loop frame tagged with the cue it belongs to.
@@ -109,6 +118,9 @@ private:
     bool playing_ = false;
     bool awaitingFirstFrame_ = false;
     bool stretching_ = false;  // this play goes through the stretcher
+    TempoStretcher* active_ = nullptr; // the one it goes through
+    int64_t finerNs_ = 0;      // what the finer engine has cost so far, and for how much sound
+    int64_t finerFrames_ = 0;
     bool inputOver_ = false;   // the stretcher has been fed the recording's last frame
     double heardFrames_ = 0;   // stretching: the recording frame being heard
     int64_t directFrom_ = 0;   // where the untouched recording would have gone on when the stretcher took over

@@ -11,12 +11,13 @@ namespace {
 
 constexpr float kFullScale = 32768.0f;
 
-// Real-time, so the speed may change while it plays, with the finer engine (R3): on the riffs it
-// keeps the guitar's partials within a few cents and its attacks where they belong, for about 5 %
-// of one core; the faster engine (R2) cost 3.5 % but moved a low E by 16 cents at 125 %. Channels
-// together keep the stereo image of recordings whose two channels are nearly one.
-constexpr RubberBandOptions kOptions =
-    RubberBandOptionProcessRealTime | RubberBandOptionChannelsTogether | RubberBandOptionEngineFiner;
+// Real-time, so the speed may change while it plays. Channels together keep the stereo image of
+// recordings whose two channels are nearly one.
+RubberBandOptions optionsFor(StretchEngine engine)
+{
+    const RubberBandOptions options = RubberBandOptionProcessRealTime | RubberBandOptionChannelsTogether;
+    return engine == StretchEngine::Finer ? options | RubberBandOptionEngineFiner : options;
+}
 
 int16_t toSample(float value)
 {
@@ -26,19 +27,19 @@ int16_t toSample(float value)
 
 } // namespace
 
-std::unique_ptr<TempoStretcher> TempoStretcher::make()
+std::unique_ptr<TempoStretcher> TempoStretcher::make(StretchEngine engine)
 {
     const RubberBandCalls* rb = rubberBandLibrary();
     if (!rb)
         return nullptr;
-    RubberBandState state = rb->rubberband_new(kSampleRate, kChannels, kOptions, 1.0, 1.0);
+    RubberBandState state = rb->rubberband_new(kSampleRate, kChannels, optionsFor(engine), 1.0, 1.0);
     if (!state)
         return nullptr;
-    return std::unique_ptr<TempoStretcher>(new TempoStretcher(*rb, state));
+    return std::unique_ptr<TempoStretcher>(new TempoStretcher(*rb, state, engine));
 }
 
-TempoStretcher::TempoStretcher(const RubberBandCalls& calls, void* state)
-    : rb_(calls), state_(state), input_(size_t(kMaxBlock) * kChannels)
+TempoStretcher::TempoStretcher(const RubberBandCalls& calls, void* state, StretchEngine engine)
+    : rb_(calls), state_(state), engine_(engine), input_(size_t(kMaxBlock) * kChannels)
 {
     rb_.rubberband_set_max_process_size(RubberBandState(state_), kMaxBlock);
     for (auto& channel : planar_)

@@ -9,6 +9,10 @@ namespace zupfomat {
 
 struct RubberBandCalls;
 
+// Rubber Band's engines: the finer one (R3) keeps pitch and attacks better and costs about three
+// times as much as the faster one (R2).
+enum class StretchEngine { Finer, Faster };
+
 // Plays stereo S16 at another speed with the pitch kept (Rubber Band in its real-time mode), for
 // the audio callback: all it needs is allocated when it is made, so feeding and taking only compute.
 // One thread at a time.
@@ -19,7 +23,8 @@ public:
     static constexpr int kMaxBlock = 1024; // frames fed at once
 
     // Null when Rubber Band cannot be loaded.
-    static std::unique_ptr<TempoStretcher> make();
+    static std::unique_ptr<TempoStretcher> make(StretchEngine engine);
+    StretchEngine engine() const { return engine_; }
     ~TempoStretcher();
     TempoStretcher(const TempoStretcher&) = delete;
     TempoStretcher& operator=(const TempoStretcher&) = delete;
@@ -43,11 +48,12 @@ public:
     bool drained() const;
 
 private:
-    TempoStretcher(const RubberBandCalls& calls, void* state);
+    TempoStretcher(const RubberBandCalls& calls, void* state, StretchEngine engine);
     void process(const int16_t* frames, int count, bool last);
 
     const RubberBandCalls& rb_;
     void* state_;
+    const StretchEngine engine_;
     double speed_ = 1.0;
     int leadFrames_ = 0;
     int64_t toDiscard_ = 0; // output frames that stand for the lead
@@ -55,5 +61,8 @@ private:
     std::vector<int16_t> input_;
     std::vector<float> planar_[kChannels];
 };
+
+// Share of one core the stretching may take in real time.
+inline constexpr double kStretchBudget = 0.10;
 
 } // namespace zupfomat

@@ -180,13 +180,29 @@ std::vector<float> offline(const QString& program, const QStringList& arguments,
     return monoOf(decodeToDeviceFormat(out));
 }
 
-// Where the file begins in a tool's output: its first sound where the file's first sound, stretched, falls.
+// Where the file begins in a tool's output: near its first sound, where most of the file's notes
+// fall on notes of the output at their time ÷ tempo.
 int64_t offlineStart(const std::vector<int16_t>& file, const std::vector<float>& stretched, double speed)
 {
     int64_t first = 0;
     while (first < int64_t(stretched.size()) && std::abs(stretched[size_t(first)]) < 1.0f / 4096)
         ++first;
-    return std::max<int64_t>(0, first - int64_t(double(std::max<int64_t>(firstSoundFrame(file), 0)) / speed));
+    const int64_t guess = std::max<int64_t>(0, first - int64_t(double(std::max<int64_t>(firstSoundFrame(file), 0)) / speed));
+    const std::vector<int64_t> notes = onsets(monoOf(file));
+    const std::vector<int64_t> heard = onsets(stretched);
+    int64_t best = guess;
+    int bestMatched = -1;
+    for (int64_t start = std::max<int64_t>(0, guess - int64_t(200 * kFramesPerMs)); start <= guess + int64_t(200 * kFramesPerMs);
+         start += int64_t(kFramesPerMs)) {
+        int matched = 0;
+        for (int64_t note : notes) {
+            const double expected = double(start) + double(note) / speed;
+            matched += std::any_of(heard.begin(), heard.end(), [&](int64_t h) { return std::abs(double(h) - expected) < 15 * kFramesPerMs; });
+        }
+        if (matched > bestMatched)
+            best = start, bestMatched = matched;
+    }
+    return best;
 }
 
 void printQuality(const std::string& prefix, const Quality& q)
@@ -318,7 +334,7 @@ int main(int argc, char** argv)
             printQuality(label + " device", compare(file, monoOf(l.output), l.playStart, speed));
             const std::string rb = temp.path("rb.wav");
             const std::vector<float> rubberband =
-                offline(QStringLiteral("rubberband"), {QStringLiteral("-q"), QStringLiteral("--tempo"), QString::number(speed),
+                offline(QStringLiteral("rubberband"), {QStringLiteral("-q"), QStringLiteral("-3"), QStringLiteral("--tempo"), QString::number(speed),
                                                        QString::fromStdString(wav), QString::fromStdString(rb)},
                         rb);
             if (!rubberband.empty())

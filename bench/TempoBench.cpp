@@ -77,12 +77,15 @@ Looped loopAt(const Piece& piece, int tempo, const std::string& raw)
         channel.expectRestartAt(point);
         waitUntil([&] { return device.diagnostics().loopSplices >= kSeams + 2; }, 120s);
         const PlaybackDevice::Diagnostics d = device.diagnostics();
-        l.playStart = (d.firstFrameCallback - 1) * AudioOutput::kPeriodFrames;
         l.stretchShare = d.stretchedFrames > 0 ? double(d.stretchNs) * 1e-9 / (double(d.stretchedFrames) / 44100.0) : 0;
         l.loopFrames = point >= lengthMs ? int64_t(decodeToDeviceFormat(piece.path.toStdString()).size() / 2)
                                          : loopFrameFor(point, int64_t(decodeToDeviceFormat(piece.path.toStdString()).size() / 2));
     }
     l.output = readRawSamples(raw);
+    // SDL writes silence of its own while its device waits paused: the play begins where the
+    // riff's first sound, stretched, says.
+    const std::vector<int16_t> file = decodeToDeviceFormat(piece.path.toStdString());
+    l.playStart = firstSoundFrame(l.output) - int64_t(double(firstSoundFrame(file)) * 100.0 / tempo);
     return l;
 }
 

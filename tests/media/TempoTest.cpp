@@ -65,7 +65,7 @@ struct Capture {
     std::vector<int16_t> output;
     std::vector<int16_t> file;
     int64_t loopFrames = 0;
-    int64_t playStart = -1; // output frame the play began at: the start of the callback that first had it
+    int64_t playStart = -1; // output frame the play began at
 };
 
 // Riff 1 looped at `tempo` as the window loops it, until kSeams + 1 seams have passed. Empty when
@@ -92,14 +92,16 @@ Capture captureLoop(int tempo, const std::string& raw)
         // The input splices ahead of what is heard by the stretcher's window: one more pass.
         waitUntil([&] { return device.diagnostics().loopSplices >= kSeams + 2; }, 60s);
         const PlaybackDevice::Diagnostics d = device.diagnostics();
-        c.playStart = (d.firstFrameCallback - 1) * AudioOutput::kPeriodFrames;
         handedOut = d.missedPeriods == 0 ? d.callbacks * AudioOutput::kPeriodFrames : -1;
     }
     c.output = readRawSamples(raw);
-    // The last periods before the close may not reach the file; anything more went elsewhere.
+    // The last periods before the close may not reach the file; anything more went elsewhere. (SDL
+    // adds silence of its own while the device is paused before the first open, never less.)
     const int64_t captured = int64_t(c.output.size() / 2);
     if (handedOut < 0 || captured < handedOut - 4 * AudioOutput::kPeriodFrames)
         return {};
+    // The stretched riff sounds from its first frame on, as the file does from its first sound.
+    c.playStart = firstSoundFrame(c.output) - int64_t(double(firstSoundFrame(c.file)) * kTempoNormal / tempo);
     return c;
 }
 

@@ -216,6 +216,40 @@ private slots:
         QVERIFY(length(channel) > 0);
     }
 
+    // The stretcher under the callback: tempo changes while it plays, a play restarted, a close
+    // and the device destroyed while it stretches (the sanitizer builds run this too).
+    void stretchedPlayingChangesAndEndsCleanly()
+    {
+        const std::string path = folder.path("stereo44.wma");
+        PlaybackDevice device(OutputChoice::NullOnly);
+        MediaChannel channel(device);
+        channel.setTempo(60);
+        QVERIFY(waitUntil([&] { return device.diagnostics().stretcherReady; }, 10s));
+        channel.openMediaFile(path);
+        const int32_t lengthMs = int32_t(decodedMs(path));
+        waitForFinalLength(channel, lengthMs);
+        channel.sendMediaCommand("play myMP3 from 0");
+        QVERIFY(waitUntil([&] { return position(channel) > 200; }, 10s));
+        int32_t last = position(channel);
+        for (int tempo : {140, 45, 100}) {
+            channel.setTempo(tempo);
+            std::this_thread::sleep_for(50ms);
+            const int32_t now = position(channel);
+            QVERIFY2(now >= last, qPrintable(QStringLiteral("went back from %1 to %2 ms").arg(last).arg(now)));
+            last = now;
+        }
+        QVERIFY(waitUntil([&] { return position(channel) == lengthMs; }, 10s));
+        channel.setTempo(70);
+        channel.sendMediaCommand("play myMP3 from 0");
+        QVERIFY(waitUntil([&] { return position(channel) > 100; }, 10s));
+        QVERIFY(position(channel) < lengthMs);
+        channel.closeMedia();
+        channel.openMediaFile(path);
+        channel.sendMediaCommand("play myMP3 from 0");
+        QVERIFY(device.diagnostics().stretchedFrames > 0);
+        // Destroyed while it stretches.
+    }
+
     void closeWhileDecodingAndDestroyWhilePlaying()
     {
         QVERIFY(writeWma(folder.path("long.wma"), 30.0));

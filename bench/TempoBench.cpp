@@ -15,6 +15,7 @@
 #include "media/PlaybackDevice.h"
 #include "tests/support/AudioAnalysis.h"
 #include "tests/support/DeviceStatus.h"
+#include "tests/support/DiskDriver.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestMedia.h"
 
@@ -43,16 +44,6 @@ struct Piece {
     bool riffLead; // the poll tick arms riff 1's lead; the others loop whole
 };
 
-void useDiskDriver(const std::string& file, bool paced)
-{
-    qputenv("SDL_AUDIODRIVER", "disk");
-    qputenv("SDL_DISKAUDIOFILE", QByteArray::fromStdString(file));
-    if (paced)
-        qunsetenv("SDL_DISKAUDIODELAY");
-    else
-        qputenv("SDL_DISKAUDIODELAY", "0");
-}
-
 struct Looped {
     std::vector<int16_t> output;
     int64_t playStart = 0;
@@ -63,8 +54,8 @@ struct Looped {
 Looped loopAt(const Piece& piece, int tempo, const std::string& raw)
 {
     Looped l;
-    useDiskDriver(raw, false);
     {
+        DiskDriver disk(raw, Pace::AsFastAsFilled);
         PlaybackDevice device;
         MediaChannel channel(device);
         channel.setTempo(tempo);
@@ -221,8 +212,8 @@ double changeLatencyMs(const std::string& path, const std::string& raw)
 {
     const std::vector<int16_t> file = decodeToDeviceFormat(path);
     int64_t changeFrame = 0;
-    useDiskDriver(raw, true);
     {
+        DiskDriver disk(raw);
         PlaybackDevice device;
         MediaChannel channel(device);
         channel.setTempo(80);

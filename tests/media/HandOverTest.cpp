@@ -2,6 +2,7 @@
 #include "media/MediaChannel.h"
 #include "media/PlaybackDevice.h"
 #include "tests/support/DeviceStatus.h"
+#include "tests/support/DiskDriver.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestMedia.h"
 
@@ -17,21 +18,6 @@ using namespace zupfomat::testing;
 using namespace std::chrono_literals;
 
 namespace {
-
-// SDL's disk driver for the scope: it pulls at a sound card's pace and writes what it is handed.
-class DiskDriver {
-public:
-    explicit DiskDriver(const std::string& file)
-    {
-        qputenv("SDL_AUDIODRIVER", "disk");
-        qputenv("SDL_DISKAUDIOFILE", QByteArray::fromStdString(file));
-    }
-    ~DiskDriver()
-    {
-        qunsetenv("SDL_AUDIODRIVER");
-        qunsetenv("SDL_DISKAUDIOFILE");
-    }
-};
 
 std::vector<int16_t> withoutLeadingSilence(std::vector<int16_t> samples)
 {

@@ -5,6 +5,7 @@
 #include "media/PlaybackDevice.h"
 #include "tests/support/AudioAnalysis.h"
 #include "tests/support/DeviceStatus.h"
+#include "tests/support/DiskDriver.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestMedia.h"
 
@@ -29,25 +30,6 @@ constexpr double kPitchToleranceCents = 6.0;
 constexpr double kNoteToleranceMs = 13.0;
 
 const std::string kRiff1 = ZUPFOMAT_DATA_DIR "/wma/riff1.wma";
-
-// SDL's disk driver for the scope: it pulls at a sound card's pace and writes what it is handed.
-// Unpaced, it pulls as fast as the device fills: what comes out is the same, only sooner.
-enum class Pace { SoundCard, AsFastAsFilled };
-struct DiskDriver {
-    explicit DiskDriver(const std::string& file, Pace pace = Pace::SoundCard)
-    {
-        qputenv("SDL_AUDIODRIVER", "disk");
-        qputenv("SDL_DISKAUDIOFILE", QByteArray::fromStdString(file));
-        if (pace == Pace::AsFastAsFilled)
-            qputenv("SDL_DISKAUDIODELAY", "0");
-    }
-    ~DiskDriver()
-    {
-        qunsetenv("SDL_AUDIODRIVER");
-        qunsetenv("SDL_DISKAUDIOFILE");
-        qunsetenv("SDL_DISKAUDIODELAY");
-    }
-};
 
 // Where the window arms riff 1's loop: its length less the lead its rule gives.
 int64_t riff1LoopPoint(int64_t lengthMs)
